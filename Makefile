@@ -1,0 +1,30 @@
+# The front door: make run, make test.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+XVFB  := xvfb-run -a -s "-screen 0 1280x1024x24"
+
+.PHONY: all deps build run test clean
+
+all: build
+
+deps:
+	@sh tools/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The viewer in the foreground: type a mesh path at the prompt, e.g.
+# examples/torus.off
+run: build
+	$(BUILD)/tarvexgl
+
+# Every test; the window tests get their own X server with Mesa's software
+# OpenGL.
+test: build
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

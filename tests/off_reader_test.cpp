@@ -1,0 +1,269 @@
+// The OFF reader on literal files: layouts that must load the same mesh,
+// malformed files that must be refused with the right line and words, and
+// real files from other projects.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mesh/off_reader.h"
+#include "temp_file.h"
+
+namespace {
+
+// Four vertices, two faces sharing the edge 0-2: the mesh most rows below
+// must load as.
+const char* const squareFile =
+    "OFF\n"
+    "4 2 0\n"
+    "0 0 0\n"
+    "1 0 0\n"
+    "1 1 0\n"
+    "0 1 -0\n"
+    "3 0 1 2\n"
+    "3 0 2 3\n";
+
+void expectSquare(const Model& model) {
+    ASSERT_EQ(model.vertexCount, 4);
+    ASSERT_EQ(model.faceCount, 2);
+    const int expectedIndex[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (int j = 0; j < 2; ++j) {
+        for (int k = 0; k < 3; ++k) {
+            const Face& face = model.faces[j];
+            EXPECT_EQ(face.vertexIndex[k], expectedIndex[j][k]) << "face " << j << " corner " << k;
+            // Each face carries its own copy of the shared positions.
+            const Vertex& v = model.vertices[expectedIndex[j][k]];
+            EXPECT_EQ(std::memcmp(&face.cornerPosition[k], &v, sizeof v), 0) << "face " << j << " corner " << k;
+        }
+    }
+    EXPECT_TRUE(std::signbit(model.vertices[3].z)) << "-0 must stay negative zero";
+}
+
+Model loadText(const std::string& text) {
+    Model model;
+    std::string error;
+    EXPECT_TRUE(buildModel(text, "mesh.off", model, error)) << error;
+    return model;
+}
+
+struct Layout {
+    const char* name;
+    std::string text;
+};
+
+TEST(OffReader, LayoutsOfTheSameMeshLoadTheSame) {
+    const Layout layouts[] = {
+        {"one line", "OFF 4 2 0 0 0 0 1 0 0 1 1 0 0 1 -0 3 0 1 2 3 0 2 3"},
+        {"CRLF", "OFF\r\n4 2 0\r\n0 0 0\r\n1 0 0\r\n1 1 0\r\n0 1 -0\r\n3 0 1 2\r\n3 0 2 3\r\n"},
+        {"tabs and blank lines", "\tOFF\n\n4\t2\t0\n\n0\t0\t0\n1 0 0\n 1 1 0\n0 1 -0\n\t3 0 1 2\n3\t0 2 3"},
+        {"another keyword", "MESH\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n3 0 1 2\n3 0 2 3\n"},
+        {"keyword of 11 characters", "OFFOFFOFFOF 4 2 0 0 0 0 1 0 0 1 1 0 0 1 -0 3 0 1 2 3 0 2 3"},
+        {"edge count 12", "OFF\n4 2 12\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n3 0 1 2\n3 0 2 3\n"},
+        {"first face number 4", "OFF\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n4 0 1 2\n3 0 2 3\n"},
+        {"five numbers run into the next record", "OFF\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n3 0 1 2 3\n0 2 3\n"},
+        {"other spellings of the numbers", "OFF\n+4 0002 -0\n0.0 0e5 -0.0e0\n1. 0x0p0 .0\n+1 1e0 0\n0 0x1p0 -0\n3 0 +1 2\n3 0 2 3"},
+        {"text after the last face is not read", std::string(squareFile) + "# a comment\n0.5 0.5 0.5 junk \x01"},
+        {"no line break at the end", "OFF 4 2 0 0 0 0 1 0 0 1 1 0 0 1 -0 3 0 1 2\n3 0 2 3"},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        expectSquare(loadText(layout.text));
+    }
+}
+
+TEST(OffReader, CountsDecideWhatIsRead) {
+    // No faces: a point set loads, and draws nothing.
+    const Model points = loadText("OFF 3 0 0 1 2 3 4 5 6 7 8 9");
+    EXPECT_EQ(points.vertexCount, 3);
+    EXPECT_EQ(points.faceCount, 0);
+    EXPECT_EQ(points.vertices[2].z, 9.0);
+
+    // Vertices no face names are still read and stored.
+    const Model unused = loadText("OFF 5 1 0  0 0 0  1 0 0  0 1 0  7 7 7  8 8 8  3 2 1 0");
+    EXPECT_EQ(unused.vertexCount, 5);
+    EXPECT_EQ(unused.vertices[4].x, 8.0);
+    EXPECT_EQ(unused.faces[0].cornerPosition[0].y, 1.0);
+
+    // The tightest file that holds its counts: one character and one
+    // separator per number.
+    const Model tight = loadText("OFF 1 1 0 1 2 3 3 0 0 0");
+    EXPECT_EQ(tight.faces[0].cornerPosition[2].z, 3.0);
+
+    const Model empty = loadText("OFF 0 0 0");
+    EXPECT_EQ(empty.vertexCount, 0);
+    EXPECT_EQ(empty.faceCount, 0);
+}
+
+TEST(OffReader, PositionsStayExactlyAsParsed) {
+    const Model model = loadText("OFF 2 0 0 0.1 -1e-320 1.7976931348623157e308 1e400 -0x1.8p1 1e-400");
+    EXPECT_EQ(model.vertices[0].x, 0.1);
+    EXPECT_EQ(model.vertices[0].y, -1e-320);  // subnormal
+    EXPECT_EQ(model.vertices[0].z, 1.7976931348623157e308);
+    EXPECT_EQ(model.vertices[1].x, INFINITY);
+    EXPECT_EQ(model.vertices[1].y, -3.0);
+    EXPECT_EQ(model.vertices[1].z, 0.0);
+}
+
+struct Malformed {
+    const char* name;
+    std::string text;
+    const char* message;  // what follows "<path>:"
+};
+
+TEST(OffReader, MalformedFilesAreRefusedWithLineAndReason) {
+    const std::string head = "OFF\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n";  // faces start on line 7
+    const Malformed cases[] = {
+        {"empty file", "", "1: keyword: expected a keyword, found end of file"},
+        {"only white space", " \n\t\n", "2: keyword: expected a keyword, found end of file"},
+        {"keyword of 12 characters", "OFFOFFOFFOFF 0 0 0",
+         "1: keyword: expected a keyword of at most 11 characters, found 'OFFOFFOFFOFF'"},
+        {"no counts", "OFF\n", "1: vertex count: expected an integer, found end of file"},
+        {"count not a number", "OFF\nfour 2 0\n", "2: vertex count: expected an integer, found 'four'"},
+        {"count with a fraction", "OFF\n4.0 2 0\n", "2: vertex count: expected an integer, found '4.0'"},
+        {"count beyond 32 bits", "OFF\n4294967296 2 0\n",
+         "2: vertex count: expected an integer in -2147483648..2147483647, found '4294967296'"},
+        {"negative vertex count", "OFF\n-1 0 0\n", "2: vertex count: expected a count of 0 or more, found '-1'"},
+        {"negative face count", "OFF\n0 -5 0\n", "2: face count: expected a count of 0 or more, found '-5'"},
+        {"edge count not a number", "OFF\n0 0 #\n", "2: edge count: expected an integer, found '#'"},
+        {"more vertices than the file can hold", "OFF\n2147483647 0 0\n0 0 0\n",
+         "2: vertex count: expected at most 1 vertices in the 7 bytes that follow the header, found '2147483647'"},
+        {"more faces than the file can hold", "OFF\n1 2147483647\n0\n0 0 0\n",
+         "2: face count: expected at most 0 faces in the 7 bytes that follow the header, found '2147483647'"},
+        {"exponent without digits", "OFF\n2 0 0\n0 0 0\n1 0 4e\n", "4: vertex 1 of 2: expected a number, found '4e'"},
+        {"two signs", "OFF\n2 0 0\n0 0 0\n--1 0 0\n", "4: vertex 1 of 2: expected a number, found '--1'"},
+        {"comma for a point", "OFF\n2 0 0\n0 0 0\n1,5 0 0\n", "4: vertex 1 of 2: expected a number, found '1,5'"},
+        {"file ends inside the vertices", "OFF\n2 0 0\n0 0 0\n1 0    \n",
+         "4: vertex 1 of 2: expected a number, found end of file"},
+        {"file ends inside the faces", head + "3 0 1 2\n3 0 2   ",
+         "8: face 1 of 2: expected an integer, found end of file"},
+        {"fraction where an index is due", head + "3 0 1 2.0\n3 0 2 3\n",
+         "7: face 0 of 2: expected an integer, found '2.0'"},
+        {"index past the last vertex", head + "3 0 1 2\n3 0 2 4\n",
+         "8: face 1 of 2: expected a vertex index in 0..3, found '4'"},
+        {"negative index", head + "3 0 -1 2\n3 0 2 3\n",
+         "7: face 0 of 2: expected a vertex index in 0..3, found '-1'"},
+        {"face without vertices", "OFF 0 1 0 3 0 0 0",
+         "1: face 0 of 1: expected no face records in a mesh without vertices, found '0'"},
+        {"NUL byte", std::string("OFF\n1 0 0\n0 0") + '\0' + " 0\n",
+         "3: vertex 0 of 1: expected a number, found a NUL byte"},
+        {"binary bytes", "OFF\n1 0 0\n\x01\xff\x7f 0 0\n",
+         "3: vertex 0 of 1: expected a number, found '\\x01\\xff\\x7f'"},
+        {"long token", "OFF 1 0 0 " + std::string(5000, '7') + "x 0 0",
+         "1: vertex 0 of 1: expected a number, found '7777777777777777777777777777777777777777...' (5001 bytes)"},
+    };
+    for (const Malformed& c : cases) {
+        SCOPED_TRACE(c.name);
+        Model model;
+        std::string error;
+        EXPECT_FALSE(buildModel(c.text, "bad.off", model, error));
+        EXPECT_EQ(error, std::string("bad.off:") + c.message);
+        EXPECT_EQ(model.faceCount, 0);
+        EXPECT_EQ(model.faces, nullptr);
+    }
+}
+
+// Independent reading of a well-formed file: istringstream for the tokens,
+// strtod/strtol for the values.
+struct Reference {
+    std::vector<double> coordinates;
+    std::vector<int> indices;
+    int vertexCount = 0, faceCount = 0;
+};
+
+Reference readReference(const std::string& text) {
+    std::istringstream in(text);
+    std::string token;
+    Reference ref;
+    in >> token >> ref.vertexCount >> ref.faceCount >> token;
+    for (int i = 0; i < 3 * ref.vertexCount && in >> token; ++i) ref.coordinates.push_back(std::strtod(token.c_str(), nullptr));
+    for (int i = 0; i < 4 * ref.faceCount && in >> token; ++i)
+        if (i % 4 != 0) ref.indices.push_back(static_cast<int>(std::strtol(token.c_str(), nullptr, 10)));
+    return ref;
+}
+
+void expectMatchesReference(const std::string& path) {
+    const std::string text = readTextFile(path);
+    Model model;
+    std::string error;
+    ASSERT_TRUE(buildModel(text, path, model, error)) << error;
+    const Reference ref = readReference(text);
+    ASSERT_EQ(model.vertexCount, ref.vertexCount);
+    ASSERT_EQ(model.faceCount, ref.faceCount);
+    ASSERT_EQ(std::memcmp(model.vertices.get(), ref.coordinates.data(), ref.coordinates.size() * sizeof(double)), 0)
+        << "positions differ from strtod's";
+    for (int j = 0; j < model.faceCount; ++j)
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_EQ(model.faces[j].vertexIndex[k], ref.indices[3 * j + k]);
+            ASSERT_EQ(std::memcmp(&model.faces[j].cornerPosition[k], &model.vertices[ref.indices[3 * j + k]], sizeof(Vertex)), 0);
+        }
+}
+
+TEST(OffReader, RealFilesLoadBitForBit) {
+    for (const char* name : {"cgal-cube.off", "cgal-octahedron.off", "cgal-degtri_sliding.off", "cgal-negative.off",
+                             "cgal-horizons.off", "geomview-cone.off", "igl-2triangles.off", "cgal-triangle.off"}) {
+        SCOPED_TRACE(name);
+        expectMatchesReference(std::string(TEST_DATA_DIR) + "/" + name);
+    }
+}
+
+TEST(OffReader, RealFilesOutsideTheLayoutAreRefused) {
+    const struct {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"trimesh-comments.off", "2: vertex count: expected an integer, found '#'"},
+        {"compascgal-output.off", "7760: face 3878 of 8823: expected an integer, found end of file"},
+        {"assimp-OutOfMemory.off", "2: vertex count: expected an integer in -2147483648..2147483647, found '353535235358'"},
+        {"pmp-beetle.off", "1: vertex count: expected an integer, found 'BINARY'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = std::string(TEST_DATA_DIR) + "/" + c.name;
+        Model model;
+        std::string error;
+        EXPECT_FALSE(buildModel(readTextFile(path), path, model, error));
+        EXPECT_EQ(error, path + ":" + c.message);
+    }
+}
+
+// The full corpus lives beside the repository in a development checkout only.
+TEST(OffReader, SharedCorpusMatchesItsExpectedTable) {
+    const std::string corpus = SHARED_CORPUS_DIR;
+    std::ifstream table(corpus + "/expected.tsv");
+    if (!table) GTEST_SKIP() << "no corpus at " << corpus << "; skipping";
+    std::string line;
+    std::getline(table, line);  // column names
+    int files = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string name, box[6], outOfRange;
+        int vertexCount = 0, faceCount = 0;
+        fields >> name >> vertexCount >> faceCount >> box[0] >> box[1] >> box[2] >> box[3] >> box[4] >> box[5] >> outOfRange;
+        SCOPED_TRACE(name);
+        const std::string path = corpus + "/" + name;
+        expectMatchesReference(path);
+        Model model;
+        std::string error;
+        ASSERT_TRUE(buildModel(readTextFile(path), path, model, error)) << error;
+        EXPECT_EQ(model.vertexCount, vertexCount);
+        EXPECT_EQ(model.faceCount, faceCount);
+        double low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+        for (int i = 0; i < model.vertexCount; ++i) {
+            const double* v = &model.vertices[i].x;
+            for (int a = 0; a < 3; ++a) low[a] = std::fmin(low[a], v[a]), high[a] = std::fmax(high[a], v[a]);
+        }
+        for (int a = 0; a < 3; ++a) {
+            EXPECT_EQ(low[a], std::strtod(box[a].c_str(), nullptr)) << "axis " << a;
+            EXPECT_EQ(high[a], std::strtod(box[3 + a].c_str(), nullptr)) << "axis " << a;
+        }
+        ++files;
+    }
+    EXPECT_EQ(files, 20);
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+// The real GLUT window under Mesa's software OpenGL: frames drawn by display
+// are read back and compared with values worked out here, independently of
+// the viewer's code. Needs an X display (make test starts Xvfb).
+#include <GL/gl.h>
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "mesh/model.h"
+#include "temp_file.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+constexpr int windowWidth = 800, windowHeight = 600;
+constexpr double pi = 3.14159265358979323846;
+
+using Rgb = std::array<int, 3>;
+
+// glClearColor(0.1, ...) in an 8-bit channel: 0.1 * 255 = 25.5.
+constexpr int background = 26;
+
+Rgb readPixel(int x, int y) {
+    unsigned char p[3] = {};
+    glReadBuffer(GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2]};
+}
+
+::testing::AssertionResult probeGrey(int x, int y, double expected, int tolerance) {
+    const Rgb observed = readPixel(x, y);
+    for (int c : observed)
+        if (std::abs(c - expected) > tolerance)
+            return ::testing::AssertionFailure()
+                   << "Probe color at (" << x << "," << y << ")\n  Expected: " << expected << " " << expected << " "
+                   << expected << " (+-" << tolerance << ")\n  Observed: " << observed[0] << " " << observed[1]
+                   << " " << observed[2];
+    return ::testing::AssertionSuccess();
+}
+
+struct ScreenPoint {
+    double x, y;
+};
+
+// Where mesh point p lands in a viewport of width x height at the given
+// turntable angle, worked out by hand: turn about z, stand z up (x, y, z) ->
+// (x, z, -y), move by (0, 10, -20), camera at z = 15 looking down -z, then a
+// perspective with a 100-degree vertical field of view.
+ScreenPoint project(const Vertex& p, double angleDegrees, int width, int height) {
+    const double a = angleDegrees * pi / 180.0;
+    const double x = p.x * std::cos(a) - p.y * std::sin(a);
+    const double y = p.x * std::sin(a) + p.y * std::cos(a);
+    const double eye[3] = {x, p.z + 10.0, -y - 20.0 - 15.0};
+    const double f = 1.0 / std::tan(50.0 * pi / 180.0);
+    const double aspect = static_cast<double>(width) / height;
+    const double ndcX = f / aspect * eye[0] / -eye[2];
+    const double ndcY = f * eye[1] / -eye[2];
+    return {(ndcX + 1.0) * width / 2.0, (ndcY + 1.0) * height / 2.0};
+}
+
+// A small triangle in the mesh's x-z plane whose centroid is `c`.
+std::string triangleAround(const Vertex& c) {
+    char text[256];
+    std::snprintf(text, sizeof text, "OFF 3 1 0  %g %g %g  %g %g %g  %g %g %g  3 0 1 2\n", c.x - 0.3, c.y, c.z - 0.2,
+                  c.x + 0.3, c.y, c.z - 0.2, c.x, c.y, c.z + 0.4);
+    return text;
+}
+
+// Loads a mesh the way the program does: initScene reads its name from
+// standard input.
+void loadThroughPrompt(const std::string& meshText) {
+    const std::string mesh = writeTempFile("render-mesh.off", meshText);
+    const std::string answer = writeTempFile("render-answer.txt", mesh + "\n");
+    ASSERT_NE(std::freopen(answer.c_str(), "r", stdin), nullptr);
+    initScene();
+}
+
+void drawAt(double angle, int width = windowWidth, int height = windowHeight) {
+    reshape(width, height);
+    spinAngle = angle;
+    display();
+    glFinish();
+}
+
+class Window : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!std::getenv("DISPLAY")) return;
+        // The start-up order of tarvexgl's main, with the event loop pumped
+        // by hand so each test can draw and read back.
+        static int argc = 1;
+        static char name[] = "render_test";
+        static char* argv[] = {name, nullptr};
+        glutInit(&argc, argv);
+        glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE | GLUT_DEPTH);
+        glutInitWindowSize(windowWidth, windowHeight);
+        glutInitWindowPosition(10, 10);
+        glutCreateWindow("render_test");  // not the viewer's title, which the process tests look for
+        loadThroughPrompt(triangleAround({0, -8, 3}));
+        glutReshapeFunc(reshape);
+        glutDisplayFunc(display);
+        spinTimer(0);
+        // The first frames GLUT draws once the window is mapped.
+        for (int i = 0; i < 20; ++i) glutMainLoopEvent();
+        firstFrameAngle = spinAngle;
+        glFinish();
+        firstFrame = readPixel(static_cast<int>(project({0, -8, 3}, 10, windowWidth, windowHeight).x),
+                               static_cast<int>(project({0, -8, 3}, 10, windowWidth, windowHeight).y));
+    }
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
+    }
+    static inline double firstFrameAngle = 0;
+    static inline Rgb firstFrame{};
+};
+
+TEST_F(Window, FirstFrameShowsTheMeshAtTenDegrees) {
+    EXPECT_EQ(firstFrameAngle, 10.0);
+    // At 0 degrees this point would be on the centre line; at 10 it is 13
+    // pixels to the right.
+    EXPECT_NE(firstFrame, (Rgb{background, background, background}));
+}
+
+TEST_F(Window, EmptyMeshShowsOnlyTheClearColour) {
+    loadThroughPrompt("OFF 0 0 0\n");
+    drawAt(10);
+    std::vector<unsigned char> pixels(windowWidth * windowHeight * 3);
+    glReadBuffer(GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    int off = 0;
+    for (unsigned char c : pixels) off += std::abs(c - background) > 1;
+    EXPECT_EQ(off, 0) << "channels away from the clear colour";
+    EXPECT_TRUE(probeGrey(0, 0, background, 1));
+    EXPECT_TRUE(probeGrey(windowWidth - 1, windowHeight - 1, background, 1));
+}
+
+TEST_F(Window, KnownVertexLandsWhereTheMatricesPutIt) {
+    // Off-centre in every axis, so a mirrored or swapped axis lands elsewhere.
+    const struct {
+        Vertex centre;
+        double angle;
+        int width, height;
+    } cases[] = {
+        {{4, 0, 3}, 0, windowWidth, windowHeight},
+        {{0, -8, 3}, 10, windowWidth, windowHeight},
+        {{-6, 2, -5}, 135, windowWidth, windowHeight},
+        {{5, 5, 8}, 250, windowWidth, windowHeight},
+        {{4, 0, 3}, 0, 300, 400},  // aspect 0.75: the field of view stays 100 degrees vertically
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "centre (" << c.centre.x << "," << c.centre.y << "," << c.centre.z
+                                          << ") at " << c.angle << " degrees in " << c.width << "x" << c.height);
+        loadThroughPrompt(triangleAround(c.centre));
+        drawAt(c.angle, c.width, c.height);
+        const ScreenPoint s = project(c.centre, c.angle, c.width, c.height);
+        const int x = static_cast<int>(s.x), y = static_cast<int>(s.y);
+        EXPECT_NE(readPixel(x, y), (Rgb{background, background, background})) << "at (" << x << "," << y << ")";
+        for (const auto& [dx, dy] : {std::pair{8, 0}, {-8, 0}, {0, 8}, {0, -8}})
+            EXPECT_TRUE(probeGrey(x + dx, y + dy, background, 1));
+    }
+}
+
+TEST_F(Window, ZeroHeightDoesNotDivideByZero) {
+    reshape(800, 0);
+    double projection[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    for (double v : projection) EXPECT_TRUE(std::isfinite(v));
+    reshape(windowWidth, windowHeight);
+}
+
+TEST_F(Window, TurntableTurnsTenDegreesAndWrapsByDividing) {
+    spinAngle = 0;
+    for (int tick = 1; tick <= 36; ++tick) {
+        spinTimer(0);
+        ASSERT_EQ(spinAngle, 10.0 * tick);
+    }
+    spinTimer(0);
+    EXPECT_DOUBLE_EQ(spinAngle, 1.0277777777777777);  // 370 / 360
+    spinTimer(0);
+    EXPECT_DOUBLE_EQ(spinAngle, 11.027777777777779);
+    for (int tick = 0; tick < 35; ++tick) spinTimer(0);
+    EXPECT_DOUBLE_EQ(spinAngle, 361.02777777777777 / 360.0);  // 1.00285...
+    EXPECT_NEAR(spinAngle, 1.00285, 1e-5);
+}
+
+}  // namespace

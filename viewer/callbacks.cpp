@@ -1,0 +1,53 @@
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <GL/glut.h>
+
+#include "mesh/model.h"
+#include "viewer/viewer.h"
+
+double spinAngle = 0.0;
+
+// New window size: viewport, a 100-degree vertical field of view, and the
+// camera at z = 15 looking down the negative z axis.
+void reshape(int width, int height) {
+    if (height == 0) height = 1;  // a minimised window must not divide by zero
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(100.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 5000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0.0, 0.0, 15.0, 0.0, 0.0, -5.0, 0.0, 1.0, 0.0);
+}
+
+// One frame: the mesh placed in front of the camera, stood z-up, turned by
+// spinAngle, every face in one batch.
+void display() {
+    glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+        glTranslatef(0.0f, 10.0f, -20.0f);
+        glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // the mesh's +z now points up the screen
+        glRotatef(static_cast<GLfloat>(spinAngle), 0.0f, 0.0f, 1.0f);
+        glBegin(GL_TRIANGLES);
+        const Face* faces = theModel->faces.get();
+        for (std::int32_t j = 0; j < theModel->faceCount; ++j) {
+            for (int k = 0; k < 3; ++k) {
+                glNormal3dv(faces[j].cornerNormal[k]);
+                glVertex3dv(&faces[j].cornerPosition[k].x);
+            }
+        }
+        glEnd();
+    glPopMatrix();
+    glFlush();  // single-buffered: no swap
+}
+
+// Every 100 ms: ten degrees more. Past a full turn the angle is divided by
+// 360 rather than reduced by it, so the turntable restarts just above one
+// degree; that stutter is the turntable's own rhythm and is kept.
+void spinTimer(int /*value*/) {
+    spinAngle = spinAngle + 10.0;
+    if (spinAngle > 360.0) spinAngle = spinAngle / 360.0;
+    glutPostRedisplay();
+    glutTimerFunc(100, spinTimer, 0);
+}
