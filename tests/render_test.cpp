@@ -167,6 +167,73 @@ TEST_F(Window, KnownVertexLandsWhereTheMatricesPutIt) {
     }
 }
 
+// OpenGL's default material and light 0, lit from direction (1, 1, 1) in eye
+// space: emission 0 + global ambient 0.2 x ambient 0.2 + light ambient 0
+// + diffuse 1 x 0.8 x max(0, n . l); no specular (the material's is 0).
+double litGrey(const double eyeNormal[3]) {
+    const double l = 1.0 / std::sqrt(3.0);
+    const double diffuse = std::fmax(0.0, (eyeNormal[0] + eyeNormal[1] + eyeNormal[2]) * l);
+    return (0.2 * 0.2 + 0.8 * diffuse) * 255.0;
+}
+
+TEST_F(Window, FlatFacesAreLitByTheirNormalAndTheFixedLight) {
+    // At 0 degrees the mesh's -y side faces the camera. Anticlockwise seen
+    // from there, the normal is the mesh's -y, (0, 0, 1) in eye space; the
+    // reversed triangle faces away from the light and gets ambient only.
+    const Vertex centroid = {0, 0, -1};
+    const struct {
+        const char* name;
+        const char* mesh;
+        double eyeNormal[3];
+    } cases[] = {
+        {"towards the camera", "OFF 3 1 0 -6 0 -5 6 0 -5 0 0 7 3 0 1 2", {0, 0, 1}},
+        {"away from the light", "OFF 3 1 0 -6 0 -5 6 0 -5 0 0 7 3 0 2 1", {0, 0, -1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        loadThroughPrompt(c.mesh);
+        drawAt(0);
+        const ScreenPoint s = project(centroid, 0, windowWidth, windowHeight);
+        EXPECT_TRUE(probeGrey(static_cast<int>(s.x), static_cast<int>(s.y), litGrey(c.eyeNormal), 2));
+    }
+}
+
+// A ball of radius 8 at the mesh origin, open at the poles, faces
+// anticlockwise seen from outside.
+std::string ball() {
+    const int rows = 24, columns = 48;
+    std::string text = "OFF " + std::to_string((rows + 1) * columns) + " " + std::to_string(2 * rows * columns) + " 0\n";
+    for (int i = 0; i <= rows; ++i)
+        for (int j = 0; j < columns; ++j) {
+            const double phi = pi * (0.1 + 0.8 * i / rows), theta = 2 * pi * j / columns;
+            char line[96];
+            std::snprintf(line, sizeof line, "%.9f %.9f %.9f\n", 8 * std::sin(phi) * std::cos(theta),
+                          8 * std::sin(phi) * std::sin(theta), 8 * std::cos(phi));
+            text += line;
+        }
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < columns; ++j) {
+            const int a = i * columns + j, b = i * columns + (j + 1) % columns, c = b + columns, d = a + columns;
+            text += "3 " + std::to_string(a) + " " + std::to_string(d) + " " + std::to_string(c) + "\n";
+            text += "3 " + std::to_string(a) + " " + std::to_string(c) + " " + std::to_string(b) + "\n";
+        }
+    return text;
+}
+
+TEST_F(Window, LitSideStaysWithTheCameraAsTheMeshTurns) {
+    loadThroughPrompt(ball());
+    const ScreenPoint centre = project({0, 0, 0}, 0, windowWidth, windowHeight);
+    const int x = static_cast<int>(centre.x), y = static_cast<int>(centre.y);
+    for (double angle : {0.0, 90.0, 180.0, 270.0}) {
+        SCOPED_TRACE(::testing::Message() << angle << " degrees");
+        drawAt(angle);
+        // Upper right faces the light; lower left faces away from it.
+        const Rgb lit = readPixel(x + 25, y + 25), unlit = readPixel(x - 25, y - 25);
+        EXPECT_GT(lit[0], 150) << "upper right";
+        EXPECT_LT(unlit[0], 40) << "lower left";
+    }
+}
+
 TEST_F(Window, ZeroHeightDoesNotDivideByZero) {
     reshape(800, 0);
     double projection[16];

@@ -1,0 +1,229 @@
+// Face and corner normals: the worked cases on literal triangles, and bit for
+// bit agreement with the plain all-pairs scan that defines the corner sums.
+#include <fenv.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mesh/normals.h"
+#include "mesh/off_reader.h"
+#include "temp_file.h"
+
+namespace {
+
+struct Vec {
+    double x, y, z;
+};
+
+Face triangle(Vertex p0, Vertex p1, Vertex p2, std::int32_t i0, std::int32_t i1, std::int32_t i2) {
+    Face face{};
+    face.cornerPosition[0] = p0;
+    face.cornerPosition[1] = p1;
+    face.cornerPosition[2] = p2;
+    face.vertexIndex[0] = i0;
+    face.vertexIndex[1] = i1;
+    face.vertexIndex[2] = i2;
+    computeFaceNormal(face);
+    return face;
+}
+
+Vec normalized(Vec v) {
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+void expectVec(const double* actual, Vec expected, double tolerance = 0) {
+    EXPECT_NEAR(actual[0], expected.x, tolerance);
+    EXPECT_NEAR(actual[1], expected.y, tolerance);
+    EXPECT_NEAR(actual[2], expected.z, tolerance);
+}
+
+TEST(Normals, WindingDecidesTheSide) {
+    // Anticlockwise seen from +z, then the same corners clockwise.
+    std::vector<Face> faces = {triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 0, 1, 2),
+                               triangle({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 3, 4, 5)};
+    smoothCornerNormals(faces.data(), 2);
+    expectVec(faces[0].faceNormal, {0, 0, 1});
+    expectVec(faces[1].faceNormal, {0, 0, -1});
+    for (int k = 0; k < 3; ++k) {
+        expectVec(faces[0].cornerNormal[k], {0, 0, 1});  // normalize(2 * (0, 0, 1)), exactly
+        expectVec(faces[1].cornerNormal[k], {0, 0, -1});
+    }
+}
+
+TEST(Normals, SharedCornerZeroCountsTheOwnFaceTwice) {
+    // Two faces meeting at vertex 0 through corner 0, at an angle, so that u
+    // and w differ and the weights show.
+    std::vector<Face> faces = {triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 0, 1, 2),
+                               triangle({0, 0, 0}, {0, 1, 0}, {0, 0, 1}, 0, 2, 3)};
+    smoothCornerNormals(faces.data(), 2);
+    const Vec u = {0, 0, 1}, w = {1, 0, 0};
+    expectVec(faces[0].faceNormal, u);
+    expectVec(faces[1].faceNormal, w);
+    expectVec(faces[0].cornerNormal[0], normalized({2 * u.x + w.x, 2 * u.y + w.y, 2 * u.z + w.z}), 1e-15);
+    expectVec(faces[1].cornerNormal[0], normalized({u.x + 2 * w.x, u.y + 2 * w.y, u.z + 2 * w.z}), 1e-15);
+    // Vertex 2 is shared too, but as corner 2 of one face and corner 1 of the
+    // other: those corners keep their own face's normal.
+    expectVec(faces[0].cornerNormal[2], u);
+    expectVec(faces[1].cornerNormal[1], w);
+}
+
+TEST(Normals, SharingThroughDifferentSlotsDoesNotMix) {
+    // Vertex 7 is corner 0 of the first face and corner 2 of the second.
+    std::vector<Face> faces = {triangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 7, 1, 2),
+                               triangle({5, 5, 5}, {0, 0, 0}, {0, 0, 0}, 3, 4, 7)};
+    faces[1] = triangle({1, 0, 0}, {1, 0, 1}, {0, 0, 0}, 3, 4, 7);
+    smoothCornerNormals(faces.data(), 2);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(std::memcmp(faces[0].cornerNormal[k], faces[0].faceNormal, sizeof faces[0].faceNormal), 0);
+        EXPECT_EQ(std::memcmp(faces[1].cornerNormal[k], faces[1].faceNormal, sizeof faces[1].faceNormal), 0);
+    }
+}
+
+TEST(Normals, DegenerateTriangleGivesZerosWithoutDividingByZero) {
+    // Division by zero and invalid operations trap while this runs.
+    feclearexcept(FE_ALL_EXCEPT);
+    feenableexcept(FE_DIVBYZERO | FE_INVALID);
+    std::vector<Face> faces = {triangle({1, 2, 3}, {1, 2, 3}, {4, 5, 6}, 0, 0, 1)};
+    smoothCornerNormals(faces.data(), 1);
+    fedisableexcept(FE_DIVBYZERO | FE_INVALID);
+    expectVec(faces[0].faceNormal, {0, 0, 0});
+    for (int k = 0; k < 3; ++k) expectVec(faces[0].cornerNormal[k], {0, 0, 0});
+
+    // A nearly degenerate triangle still gets a unit normal: no tolerance.
+    Face sliver = triangle({0, 0, 0}, {1e-70, 0, 0}, {0, 1e-70, 0}, 0, 1, 2);
+    expectVec(sliver.faceNormal, {0, 0, 1});
+}
+
+TEST(Normals, NormalizeHasNoTolerance) {
+    double zero[3] = {0, -0.0, 0};
+    normalize(zero);
+    EXPECT_EQ(zero[0], 0.0);
+    double tiny[3] = {0, 3e-200, 4e-200};  // the squares underflow: length exactly 0
+    normalize(tiny);
+    expectVec(tiny, {0, 0, 0});
+    double small[3] = {0, 3e-150, 4e-150};
+    normalize(small);
+    expectVec(small, {0, 0.6, 0.8}, 1e-15);
+    double notANumber[3] = {NAN, 1, 1};
+    normalize(notANumber);
+    EXPECT_TRUE(std::isnan(notANumber[1])) << "a NaN length takes the 1 / length branch";
+}
+
+// The definition, for face f: every face against it, slot by slot, in table
+// order, added to the seeded corner normals, then normalised.
+void scanCorners(const std::vector<Face>& seeded, std::size_t f, double corners[3][3]) {
+    std::memcpy(corners, seeded[f].cornerNormal, sizeof seeded[f].cornerNormal);
+    for (const Face& g : seeded)
+        for (int k = 0; k < 3; ++k)
+            if (g.vertexIndex[k] == seeded[f].vertexIndex[k])
+                for (int c = 0; c < 3; ++c) corners[k][c] += g.faceNormal[c];
+    for (int k = 0; k < 3; ++k) normalize(corners[k]);
+}
+
+// Bit for bit, except that a NaN only has to be a NaN: which operand's sign
+// and payload an addition of two NaNs keeps is the processor's and the
+// compiler's choice, not the arithmetic's.
+bool sameBits(const double* a, const double* b) {
+    for (int c = 0; c < 3; ++c)
+        if (!(std::isnan(a[c]) && std::isnan(b[c])) && std::memcmp(&a[c], &b[c], sizeof(double)) != 0) return false;
+    return true;
+}
+
+// Compares every `stride`-th face's corners with the scan; `smoothed` is the
+// result of smoothCornerNormals on `seeded`.
+void expectSameBitsAsScan(const std::vector<Face>& seeded, const std::vector<Face>& smoothed, std::size_t stride = 1) {
+    for (std::size_t j = 0; j < seeded.size(); j += stride) {
+        double expected[3][3];
+        scanCorners(seeded, j, expected);
+        for (int k = 0; k < 3; ++k)
+            ASSERT_TRUE(sameBits(smoothed[j].cornerNormal[k], expected[k]))
+                << "face " << j << " corner " << k << ": " << smoothed[j].cornerNormal[k][0] << " "
+                << smoothed[j].cornerNormal[k][1] << " " << smoothed[j].cornerNormal[k][2] << ", the scan gives "
+                << expected[k][0] << " " << expected[k][1] << " " << expected[k][2];
+    }
+}
+
+void expectSameBitsAsScan(const std::vector<Face>& seeded) {
+    std::vector<Face> smoothed = seeded;
+    smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()));
+    expectSameBitsAsScan(seeded, smoothed);
+}
+
+std::vector<Face> randomMesh(std::mt19937_64& random, int vertexCount, int faceCount, bool hostileValues) {
+    std::uniform_real_distribution<double> coordinate(-10, 10);
+    std::vector<Vertex> vertices(static_cast<std::size_t>(vertexCount));
+    for (Vertex& v : vertices) {
+        v = {coordinate(random), coordinate(random), coordinate(random)};
+        if (hostileValues && random() % 8 == 0) {
+            const double specials[] = {INFINITY, -INFINITY, NAN, 0.0, -0.0, 1e-300, 1e300};
+            (&v.x)[random() % 3] = specials[random() % 7];
+        }
+        if (random() % 6 == 0) v.z = 0;  // flat regions, -0 and +0 sums
+    }
+    std::vector<Face> faces;
+    for (int j = 0; j < faceCount; ++j) {
+        std::int32_t index[3];
+        for (std::int32_t& i : index) i = static_cast<std::int32_t>(random() % static_cast<unsigned>(vertexCount));
+        if (random() % 10 == 0) index[2] = index[1];  // degenerate: zero normal
+        faces.push_back(triangle(vertices[index[0]], vertices[index[1]], vertices[index[2]], index[0], index[1], index[2]));
+    }
+    return faces;
+}
+
+TEST(Normals, SameBitsAsTheScanOnRandomMeshes) {
+    std::mt19937_64 random(7);
+    // Few vertices and many faces, so every vertex is shared in every slot.
+    for (int round = 0; round < 20; ++round) expectSameBitsAsScan(randomMesh(random, 3 + round, 200, round % 2));
+    // Large enough to be split between threads.
+    expectSameBitsAsScan(randomMesh(random, 300, 12000, false));
+    expectSameBitsAsScan(randomMesh(random, 40, 11000, true));
+}
+
+// A real mesh as loaded, and its faces as computeFaceNormal left them, with
+// the corner normals back at their seed.
+struct Loaded {
+    std::vector<Face> smoothed, seeded;
+};
+
+Loaded load(const std::string& path) {
+    Model model;
+    std::string error;
+    EXPECT_TRUE(buildModel(readTextFile(path), path, model, error)) << error;
+    Loaded loaded;
+    loaded.smoothed.assign(model.faces.get(), model.faces.get() + model.faceCount);
+    loaded.seeded = loaded.smoothed;
+    for (Face& f : loaded.seeded)
+        for (double* corner : f.cornerNormal) std::memcpy(corner, f.faceNormal, sizeof f.faceNormal);
+    return loaded;
+}
+
+TEST(Normals, SameBitsAsTheScanOnRealMeshes) {
+    for (const char* name : {"cgal-cube.off", "cgal-degtri_sliding.off", "cgal-horizons.off", "geomview-cone.off"}) {
+        SCOPED_TRACE(name);
+        const Loaded mesh = load(std::string(TEST_DATA_DIR) + "/" + name);
+        expectSameBitsAsScan(mesh.seeded, mesh.smoothed);
+    }
+}
+
+TEST(Normals, SameBitsAsTheScanOnTheSharedCorpus) {
+    const std::string corpus = SHARED_CORPUS_DIR;
+    std::ifstream table(corpus + "/expected.tsv");
+    if (!table) GTEST_SKIP() << "no corpus at " << corpus << "; skipping";
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        const std::string name = line.substr(0, line.find('\t'));
+        SCOPED_TRACE(name);
+        const Loaded mesh = load(corpus + "/" + name);
+        // The scan is quadratic: on the big meshes, check a sample of faces.
+        expectSameBitsAsScan(mesh.seeded, mesh.smoothed, 1 + mesh.seeded.size() / 2000);
+    }
+}
+
+}  // namespace
