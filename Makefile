@@ -28,3 +28,16 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# A newcomer's targets: the examples and a demo.
+EXAMPLE ?= examples/vase.off
+
+.PHONY: examples demo
+
+# Rewrites examples/ from tools/examples.list.
+examples: build
+	sh tools/make-examples.sh $(BUILD)/meshgen examples
+
+# The viewer on an example, the file name answered for you.
+demo: build
+	echo $(EXAMPLE) | $(BUILD)/tarvexgl
