@@ -29,10 +29,11 @@ test: build
 clean:
 	rm -rf $(BUILD)
 
-# A newcomer's targets: the examples and a demo.
+# A newcomer's targets: the examples, a demo, installing and packaging.
+PREFIX  ?= /usr/local
 EXAMPLE ?= examples/vase.off
 
-.PHONY: examples demo
+.PHONY: examples demo install package
 
 # Rewrites examples/ from tools/examples.list.
 examples: build
@@ -41,3 +42,11 @@ examples: build
 # The viewer on an example, the file name answered for you.
 demo: build
 	echo $(EXAMPLE) | $(BUILD)/tarvexgl
+
+# The binary and its manual page under $(PREFIX).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# $(BUILD)/tarvexgl_<version>_<arch>.deb, for apt install ./...
+package: build
+	cd $(BUILD) && cpack -G DEB
