@@ -29,11 +29,12 @@ test: build
 clean:
 	rm -rf $(BUILD)
 
-# A newcomer's targets: the examples, a demo, installing and packaging.
+# A newcomer's targets: the examples, a demo, the README's screenshot,
+# installing and packaging.
 PREFIX  ?= /usr/local
 EXAMPLE ?= examples/vase.off
 
-.PHONY: examples demo install package
+.PHONY: examples demo screenshot install package
 
 # Rewrites examples/ from tools/examples.list.
 examples: build
@@ -42,6 +43,15 @@ examples: build
 # The viewer on an example, the file name answered for you.
 demo: build
 	echo $(EXAMPLE) | $(BUILD)/tarvexgl
+
+# docs/screenshot.png: the real viewer on a private Xvfb screen, its window
+# read back after a second. Its grabber needs Xlib and libpng, and CMake is
+# rerun so that it finds them.
+screenshot: build
+	@EXTRA_PACKAGES="libx11-dev libpng-dev" sh tools/install-deps.sh
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target tarvexgl windowshot
+	sh tools/screenshot.sh $(BUILD) $(EXAMPLE) docs/screenshot.png
 
 # The binary and its manual page under $(PREFIX).
 install: build
