@@ -28,3 +28,35 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# A newcomer's targets: the examples, a demo, the README's screenshot,
+# installing and packaging.
+PREFIX  ?= /usr/local
+EXAMPLE ?= examples/vase.off
+
+.PHONY: examples demo screenshot install package
+
+# Rewrites examples/ from tools/examples.list.
+examples: build
+	sh tools/make-examples.sh $(BUILD)/meshgen examples
+
+# The viewer on an example, the file name answered for you.
+demo: build
+	echo $(EXAMPLE) | $(BUILD)/tarvexgl
+
+# docs/screenshot.png: the real viewer on a private Xvfb screen, its window
+# read back after a second. Its grabber needs Xlib and libpng, and CMake is
+# rerun so that it finds them.
+screenshot: build
+	@EXTRA_PACKAGES="libx11-dev libpng-dev" sh tools/install-deps.sh
+	cmake -S . -B $(BUILD) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target tarvexgl windowshot
+	sh tools/screenshot.sh $(BUILD) $(EXAMPLE) docs/screenshot.png
+
+# The binary and its manual page under $(PREFIX).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# $(BUILD)/tarvexgl_<version>_<arch>.deb, for apt install ./...
+package: build
+	cd $(BUILD) && cpack -G DEB
