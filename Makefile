@@ -1,7 +1,7 @@
 # The front door: make run, make test.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
-XVFB  := xvfb-run -a -s "-screen 0 1280x1024x24"
+XVFB  := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
 .PHONY: all deps build run test clean
 
