@@ -45,7 +45,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
             char buffer[4096];
             const ssize_t n = read(readFds[i], buffer, sizeof buffer);
             if (n > 0) (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-            else close(readFds[i]), readFds[i] = -1;
+            else
+                close(readFds[i]), readFds[i] = -1;
         }
         if (writeFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
             const ssize_t n = write(writeFd, input.data() + written, input.size() - written);
@@ -54,7 +55,8 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
         }
         // Done once the child has exited and both pipes are drained.
         if (readFds[0] < 0 && readFds[1] < 0) exited = waitpid(pid, &status, 0) == pid;
-        else if (fds[0].revents == 0 && fds[1].revents == 0) exited = waitpid(pid, &status, WNOHANG) == pid;
+        else if (fds[0].revents == 0 && fds[1].revents == 0)
+            exited = waitpid(pid, &status, WNOHANG) == pid;
     }
     result.seconds = elapsed();
     if (!exited) {

@@ -93,7 +93,8 @@ Mesh sphere(long faces) {
         const double phi = pi * i / bands;
         for (int j = 0; j < columns; ++j) {
             const double theta = 2 * pi * j / columns;
-            mesh.points.push_back({13 * std::sin(phi) * std::cos(theta), 13 * std::sin(phi) * std::sin(theta), 13 * std::cos(phi)});
+            mesh.points.push_back(
+                {13 * std::sin(phi) * std::cos(theta), 13 * std::sin(phi) * std::sin(theta), 13 * std::cos(phi)});
         }
     }
     const int south = static_cast<int>(mesh.points.size());
@@ -132,10 +133,11 @@ void write(const Mesh& mesh, int digits) {
 }
 
 int usage() {
-    std::fputs("usage: meshgen torus|sphere|knot|fan FACES [DIGITS] > mesh.off\n"
-               "Writes a z-up OFF triangle mesh of about FACES triangles, about 30 units\n"
-               "across, with coordinates printed to DIGITS significant digits (default 17).\n",
-               stderr);
+    std::fputs(
+        "usage: meshgen torus|sphere|knot|fan FACES [DIGITS] > mesh.off\n"
+        "Writes a z-up OFF triangle mesh of about FACES triangles, about 30 units\n"
+        "across, with coordinates printed to DIGITS significant digits (default 17).\n",
+        stderr);
     return 2;
 }
 
@@ -148,9 +150,13 @@ int main(int argc, char** argv) {
     if (faces < 1 || faces > 100000000 || digits < 1 || digits > 17) return usage();
     const std::string shape = argv[1];
     if (shape == "torus") write(torus(faces), digits);
-    else if (shape == "sphere") write(sphere(faces), digits);
-    else if (shape == "knot") write(knot(faces), digits);
-    else if (shape == "fan") write(fan(faces), digits);
-    else return usage();
+    else if (shape == "sphere")
+        write(sphere(faces), digits);
+    else if (shape == "knot")
+        write(knot(faces), digits);
+    else if (shape == "fan")
+        write(fan(faces), digits);
+    else
+        return usage();
     return 0;
 }
