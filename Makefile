@@ -3,12 +3,12 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 XVFB  := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test lint clean
 
 all: build
 
 deps:
-	@sh tools/install-deps.sh
+	@EXTRA_PACKAGES="$(EXTRA_PACKAGES)" sh tools/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -25,6 +25,16 @@ run: build
 # OpenGL.
 test: build
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# clang-format and clang-tidy over our own sources. The reader and the
+# normals are being rewritten and join the format check once reformatted.
+LINT_SOURCES := $(shell find mesh viewer tests tools fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null)
+FORMAT_SKIP  ?= mesh/off_reader.cpp mesh/normals.cpp
+lint: EXTRA_PACKAGES += clang-format-14 clang-tidy-14
+lint: build
+	clang-format-14 --dry-run --Werror $(filter-out $(FORMAT_SKIP),$(LINT_SOURCES))
+	printf '%s\n' $(filter %.cpp,$(LINT_SOURCES)) | xargs -P $(JOBS) -n 1 clang-tidy-14 -p $(BUILD) --quiet \
+	  >$(BUILD)/clang-tidy.log 2>&1; status=$$?; grep -v 'warnings* generated\.$$' $(BUILD)/clang-tidy.log; exit $$status
 
 clean:
 	rm -rf $(BUILD)

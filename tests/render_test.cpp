@@ -130,7 +130,7 @@ TEST_F(Window, FirstFrameShowsTheMeshAtTenDegrees) {
 TEST_F(Window, EmptyMeshShowsOnlyTheClearColour) {
     loadThroughPrompt("OFF 0 0 0\n");
     drawAt(10);
-    std::vector<unsigned char> pixels(windowWidth * windowHeight * 3);
+    std::vector<unsigned char> pixels(std::size_t{windowWidth} * windowHeight * 3);
     glReadBuffer(GL_FRONT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());

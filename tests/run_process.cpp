@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds) {
     int in[2], out[2], err[2];
@@ -20,6 +20,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
         dup2(out[1], 1);
         dup2(err[1], 2);
         std::vector<char*> args;
+        args.reserve(argv.size() + 1);
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execv(args[0], args.data());
