@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 XVFB  := xvfb-run -a -s "-screen 0 1280x1024x24"
 
-.PHONY: all deps build run test lint clean
+.PHONY: all deps build run test fuzz lint clean
 
 all: build
 
@@ -26,6 +26,17 @@ run: build
 test: build
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The OFF reader's fuzz target under libFuzzer, ASan and UBSan for
+# FUZZ_SECONDS on one core, in its own clang build; prints the executions,
+# the coverage of the parsing code and any finding (see fuzz/run.sh).
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 600
+fuzz: EXTRA_PACKAGES += clang-14 libclang-rt-14-dev llvm-14
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DTARVEXGL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	sh fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 # clang-format and clang-tidy over our own sources. The reader and the
 # normals are being rewritten and join the format check once reformatted.
 LINT_SOURCES := $(shell find mesh viewer tests tools fuzz -name '*.cpp' -o -name '*.h' 2>/dev/null)
@@ -37,4 +48,4 @@ lint: build
 	  >$(BUILD)/clang-tidy.log 2>&1; status=$$?; grep -v 'warnings* generated\.$$' $(BUILD)/clang-tidy.log; exit $$status
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)
