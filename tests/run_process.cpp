@@ -8,7 +8,7 @@
 #include <chrono>
 #include <csignal>
 
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds) {
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds, bool noStdin) {
     int in[2], out[2], err[2];
     ProcessResult result;
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return result;
@@ -16,7 +16,11 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(in[0], 0);
+        if (noStdin) {
+            close(0);
+        } else {
+            dup2(in[0], 0);
+        }
         dup2(out[1], 1);
         dup2(err[1], 2);
         std::vector<char*> args;
@@ -34,7 +38,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
     std::size_t written = 0;
     int writeFd = in[1];
-    if (input.empty()) close(writeFd), writeFd = -1;
+    if (input.empty() || noStdin) close(writeFd), writeFd = -1;
     int readFds[2] = {out[0], err[0]};
     int status = 0;
     bool exited = false;

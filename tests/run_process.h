@@ -15,5 +15,8 @@ struct ProcessResult {
 };
 
 // Runs argv[0] (a path) with `input` written to its standard input, which is
-// then closed. After `seconds` a child that is still running is killed.
-ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds);
+// then closed. After `seconds` a child that is still running is killed. With
+// noStdin the child starts with descriptor 0 closed instead, as when started
+// with `<&-`, and `input` is not used.
+ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds,
+                         bool noStdin = false);
