@@ -22,9 +22,19 @@ run: build
 	$(BUILD)/tarvexgl
 
 # Every test; the window tests get their own X server with Mesa's software
-# OpenGL.
-test: build
-	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+# OpenGL. Then every test again built with ASan and UBSan (any report fails
+# the test), and the process tests with tarvexgl under valgrind's memcheck.
+SAN_BUILD ?= build-asan
+$(SAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEXGL_SANITIZE=ON
+
+test: EXTRA_PACKAGES += valgrind
+test: build $(SAN_BUILD)/CMakeCache.txt
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE valgrind
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	UBSAN_OPTIONS=print_stacktrace=1 LIBGL_ALWAYS_SOFTWARE=1 \
+	  $(XVFB) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L valgrind
 
 # The OFF reader's fuzz target under libFuzzer, ASan and UBSan for
 # FUZZ_SECONDS on one core, in its own clang build; prints the executions,
@@ -48,4 +58,4 @@ lint: build
 	  >$(BUILD)/clang-tidy.log 2>&1; status=$$?; grep -v 'warnings* generated\.$$' $(BUILD)/clang-tidy.log; exit $$status
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -3,10 +3,10 @@
 // itself, quickly, with status 255 (never a signal), exactly one line on
 // standard error, and nothing on standard output but the prompt.
 //
-// Needs an X display: the window opens before the prompt. When
-// TARVEXGL_RUN_UNDER is set, its blank-separated words are a command to run
-// tarvexgl under (valgrind, say); the time bound then only catches a hang,
-// and anything the tool prints on standard error fails the case.
+// Needs an X display: the window opens before the prompt. Under
+// TARVEXGL_RUN_UNDER (valgrind, see run_process.h) the time bound only
+// catches a hang, and anything the tool prints on standard error fails the
+// case.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,20 +25,10 @@ namespace {
 const std::string prompt = "Enter the file name :  ";
 const std::string modelPrefix = "Model Constructor: ";
 
-std::vector<std::string> command() {
-    std::vector<std::string> words;
-    if (const char* wrapper = std::getenv("TARVEXGL_RUN_UNDER")) {
-        std::istringstream in(wrapper);
-        for (std::string word; in >> word;) words.push_back(word);
-    }
-    words.emplace_back(TARVEXGL_BINARY);
-    return words;
-}
-
-bool wrapped() { return command().size() > 1; }
+std::vector<std::string> command() { return commandUnderWrapper(TARVEXGL_BINARY); }
 
 // Generous against a loaded machine; the real figures are printed.
-double timeBound() { return wrapped() ? 120.0 : 5.0; }
+double timeBound() { return underWrapper() ? 120.0 : 5.0; }
 
 struct Timing {
     int runs = 0;
@@ -208,7 +197,7 @@ TEST_F(Hostile, StandardInputEndsOrIsClosedAtThePrompt) {
     // Descriptor 0 closed altogether: the X connection must not take its
     // place and be read as the file name. Whether X bytes are waiting by
     // then is a matter of timing, hence several runs.
-    const int runs = wrapped() ? 2 : 20;
+    const int runs = underWrapper() ? 2 : 20;
     for (int run = 0; run < runs; ++run) expectRefused("standard input closed", "", noName, true);
 }
 

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <sstream>
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds, bool noStdin) {
     int in[2], out[2], err[2];
@@ -85,3 +87,15 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
         if (fd >= 0) close(fd);
     return result;
 }
+
+std::vector<std::string> commandUnderWrapper(const std::string& program) {
+    std::vector<std::string> words;
+    if (const char* wrapper = std::getenv("TARVEXGL_RUN_UNDER")) {
+        std::istringstream in(wrapper);
+        for (std::string word; in >> word;) words.push_back(word);
+    }
+    words.push_back(program);
+    return words;
+}
+
+bool underWrapper() { return commandUnderWrapper("").size() > 1; }
