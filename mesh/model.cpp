@@ -13,9 +13,7 @@ Model::Model(const char* path) {
     FileBytes bytes;
     switch (readFileBytes(path, bytes)) {
         case ReadStatus::ok: break;
-        case ReadStatus::cannotOpen:
-            std::fprintf(stderr, "Model Constructor: Couldn't open %s\n", path);
-            std::exit(-1);
+        case ReadStatus::cannotOpen: std::fprintf(stderr, "Model Constructor: Couldn't open %s\n", path); std::exit(-1);
         case ReadStatus::outOfMemory:
             std::fprintf(stderr, "Model Constructor: %s: not enough memory to read the file\n", path);
             std::exit(-1);

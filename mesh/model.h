@@ -16,10 +16,10 @@ struct Vertex {
 };
 
 struct Face {
-    Vertex cornerPosition[3];    // copies of vertices[vertexIndex[k]]
-    std::int32_t vertexIndex[3]; // zero-based, as read
-    double faceNormal[3];        // unit normal, or exactly zero for a degenerate triangle
-    double cornerNormal[3][3];   // shading normal of corners 0, 1, 2
+    Vertex cornerPosition[3];     // copies of vertices[vertexIndex[k]]
+    std::int32_t vertexIndex[3];  // zero-based, as read
+    double faceNormal[3];         // unit normal, or exactly zero for a degenerate triangle
+    double cornerNormal[3][3];    // shading normal of corners 0, 1, 2
 };
 
 // Tables are plain malloc'd arrays of trivial records: the reader writes every

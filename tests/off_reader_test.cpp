@@ -66,7 +66,8 @@ TEST(OffReader, LayoutsOfTheSameMeshLoadTheSame) {
         {"edge count 12", "OFF\n4 2 12\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n3 0 1 2\n3 0 2 3\n"},
         {"first face number 4", "OFF\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n4 0 1 2\n3 0 2 3\n"},
         {"five numbers run into the next record", "OFF\n4 2 0\n0 0 0\n1 0 0\n1 1 0\n0 1 -0\n3 0 1 2 3\n0 2 3\n"},
-        {"other spellings of the numbers", "OFF\n+4 0002 -0\n0.0 0e5 -0.0e0\n1. 0x0p0 .0\n+1 1e0 0\n0 0x1p0 -0\n3 0 +1 2\n3 0 2 3"},
+        {"other spellings of the numbers",
+         "OFF\n+4 0002 -0\n0.0 0e5 -0.0e0\n1. 0x0p0 .0\n+1 1e0 0\n0 0x1p0 -0\n3 0 +1 2\n3 0 2 3"},
         {"text after the last face is not read", std::string(squareFile) + "# a comment\n0.5 0.5 0.5 junk \x01"},
         {"no line break at the end", "OFF 4 2 0 0 0 0 1 0 0 1 1 0 0 1 -0 3 0 1 2\n3 0 2 3"},
     };
@@ -145,8 +146,7 @@ TEST(OffReader, MalformedFilesAreRefusedWithLineAndReason) {
          "7: face 0 of 2: expected an integer, found '2.0'"},
         {"index past the last vertex", head + "3 0 1 2\n3 0 2 4\n",
          "8: face 1 of 2: expected a vertex index in 0..3, found '4'"},
-        {"negative index", head + "3 0 -1 2\n3 0 2 3\n",
-         "7: face 0 of 2: expected a vertex index in 0..3, found '-1'"},
+        {"negative index", head + "3 0 -1 2\n3 0 2 3\n", "7: face 0 of 2: expected a vertex index in 0..3, found '-1'"},
         {"face without vertices", "OFF 0 1 0 3 0 0 0",
          "1: face 0 of 1: expected no face records in a mesh without vertices, found '0'"},
         {"NUL byte", std::string("OFF\n1 0 0\n0 0") + '\0' + " 0\n",
@@ -180,7 +180,8 @@ Reference readReference(const std::string& text) {
     std::string token;
     Reference ref;
     in >> token >> ref.vertexCount >> ref.faceCount >> token;
-    for (int i = 0; i < 3 * ref.vertexCount && in >> token; ++i) ref.coordinates.push_back(std::strtod(token.c_str(), nullptr));
+    for (int i = 0; i < 3 * ref.vertexCount && in >> token; ++i)
+        ref.coordinates.push_back(std::strtod(token.c_str(), nullptr));
     for (int i = 0; i < 4 * ref.faceCount && in >> token; ++i)
         if (i % 4 != 0) ref.indices.push_back(static_cast<int>(std::strtol(token.c_str(), nullptr, 10)));
     return ref;
@@ -199,7 +200,9 @@ void expectMatchesReference(const std::string& path) {
     for (int j = 0; j < model.faceCount; ++j)
         for (int k = 0; k < 3; ++k) {
             ASSERT_EQ(model.faces[j].vertexIndex[k], ref.indices[3 * j + k]);
-            ASSERT_EQ(std::memcmp(&model.faces[j].cornerPosition[k], &model.vertices[ref.indices[3 * j + k]], sizeof(Vertex)), 0);
+            ASSERT_EQ(
+                std::memcmp(&model.faces[j].cornerPosition[k], &model.vertices[ref.indices[3 * j + k]], sizeof(Vertex)),
+                0);
         }
 }
 
@@ -218,7 +221,8 @@ TEST(OffReader, RealFilesOutsideTheLayoutAreRefused) {
     } cases[] = {
         {"trimesh-comments.off", "2: vertex count: expected an integer, found '#'"},
         {"compascgal-output.off", "7760: face 3878 of 8823: expected an integer, found end of file"},
-        {"assimp-OutOfMemory.off", "2: vertex count: expected an integer in -2147483648..2147483647, found '353535235358'"},
+        {"assimp-OutOfMemory.off",
+         "2: vertex count: expected an integer in -2147483648..2147483647, found '353535235358'"},
         {"pmp-beetle.off", "1: vertex count: expected an integer, found 'BINARY'"},
     };
     for (const auto& c : cases) {
@@ -243,7 +247,8 @@ TEST(OffReader, SharedCorpusMatchesItsExpectedTable) {
         std::istringstream fields(line);
         std::string name, box[6], outOfRange;
         int vertexCount = 0, faceCount = 0;
-        fields >> name >> vertexCount >> faceCount >> box[0] >> box[1] >> box[2] >> box[3] >> box[4] >> box[5] >> outOfRange;
+        fields >> name >> vertexCount >> faceCount >> box[0] >> box[1] >> box[2] >> box[3] >> box[4] >> box[5] >>
+            outOfRange;
         SCOPED_TRACE(name);
         const std::string path = corpus + "/" + name;
         expectMatchesReference(path);

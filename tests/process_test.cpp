@@ -19,8 +19,9 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
     }
+    // Under TARVEXGL_RUN_UNDER (valgrind) every deadline is stretched.
     static ProcessResult run(const std::string& input, double seconds = 10) {
-        return runProcess({TARVEXGL_BINARY}, input, seconds);
+        return runProcess(commandUnderWrapper(TARVEXGL_BINARY), input, underWrapper() ? 15 * seconds : seconds);
     }
 };
 

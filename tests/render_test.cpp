@@ -1,8 +1,8 @@
 // The real GLUT window under Mesa's software OpenGL: frames drawn by display
 // are read back and compared with values worked out here, independently of
 // the viewer's code. Needs an X display (make test starts Xvfb).
-#include <GL/gl.h>
 #include <GL/freeglut.h>
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -39,8 +39,8 @@ Rgb readPixel(int x, int y) {
         if (std::abs(c - expected) > tolerance)
             return ::testing::AssertionFailure()
                    << "Probe color at (" << x << "," << y << ")\n  Expected: " << expected << " " << expected << " "
-                   << expected << " (+-" << tolerance << ")\n  Observed: " << observed[0] << " " << observed[1]
-                   << " " << observed[2];
+                   << expected << " (+-" << tolerance << ")\n  Observed: " << observed[0] << " " << observed[1] << " "
+                   << observed[2];
     return ::testing::AssertionSuccess();
 }
 
@@ -130,7 +130,7 @@ TEST_F(Window, FirstFrameShowsTheMeshAtTenDegrees) {
 TEST_F(Window, EmptyMeshShowsOnlyTheClearColour) {
     loadThroughPrompt("OFF 0 0 0\n");
     drawAt(10);
-    std::vector<unsigned char> pixels(windowWidth * windowHeight * 3);
+    std::vector<unsigned char> pixels(std::size_t{windowWidth} * windowHeight * 3);
     glReadBuffer(GL_FRONT);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());

@@ -6,7 +6,7 @@
 #include <sstream>
 
 std::string writeTempFile(std::string_view name, std::string_view contents) {
-    const std::string path = ::testing::TempDir() + std::string(name);
+    std::string path = ::testing::TempDir() + std::string(name);
     std::ofstream out(path, std::ios::binary);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
     return path;

@@ -200,36 +200,41 @@ void write(const Mesh& mesh, int digits) {
 }
 
 int usage(std::FILE* to, int status) {
-    std::fputs("usage: meshgen torus|sphere|knot|vase|fan FACES [DIGITS] > mesh.off\n"
-               "       meshgen --help\n"
-               "Writes a z-up OFF triangle mesh of about FACES triangles, about 30 units\n"
-               "across around the origin, with coordinates printed to DIGITS significant\n"
-               "digits (default 17, the exact double). The same arguments always give the\n"
-               "same bytes.\n"
-               "  torus   ring of radius 12 around z, tube radius 4.5\n"
-               "  sphere  radius 13, latitude-longitude, a vertex at each pole\n"
-               "  knot    trefoil knot, tube radius 2.2\n"
-               "  vase    hollow vase 30 tall (z from -15 to 15), closed surface\n"
-               "  fan     wavy cone whose every face has the apex as corner 0\n",
-               to);
+    std::fputs(
+        "usage: meshgen torus|sphere|knot|vase|fan FACES [DIGITS] > mesh.off\n"
+        "       meshgen --help\n"
+        "Writes a z-up OFF triangle mesh of about FACES triangles, about 30 units\n"
+        "across around the origin, with coordinates printed to DIGITS significant\n"
+        "digits (default 17, the exact double). The same arguments always give the\n"
+        "same bytes.\n"
+        "  torus   ring of radius 12 around z, tube radius 4.5\n"
+        "  sphere  radius 13, latitude-longitude, a vertex at each pole\n"
+        "  knot    trefoil knot, tube radius 2.2\n"
+        "  vase    hollow vase 30 tall (z from -15 to 15), closed surface\n"
+        "  fan     wavy cone whose every face has the apex as corner 0\n",
+        to);
     return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
-        return usage(stdout, 0);
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return usage(stdout, 0);
     if (argc < 3 || argc > 4) return usage(stderr, 2);
     const long faces = std::strtol(argv[2], nullptr, 10);
     const int digits = argc == 4 ? std::atoi(argv[3]) : 17;
     if (faces < 1 || faces > 100000000 || digits < 1 || digits > 17) return usage(stderr, 2);
     const std::string shape = argv[1];
     if (shape == "torus") write(torus(faces), digits);
-    else if (shape == "sphere") write(sphere(faces), digits);
-    else if (shape == "knot") write(knot(faces), digits);
-    else if (shape == "vase") write(vase(faces), digits);
-    else if (shape == "fan") write(fan(faces), digits);
-    else return usage(stderr, 2);
+    else if (shape == "sphere")
+        write(sphere(faces), digits);
+    else if (shape == "knot")
+        write(knot(faces), digits);
+    else if (shape == "vase")
+        write(vase(faces), digits);
+    else if (shape == "fan")
+        write(fan(faces), digits);
+    else
+        return usage(stderr, 2);
     return 0;
 }

@@ -25,6 +25,8 @@ void reshape(int width, int height) {
 void display() {
     glClearColor(0.1f, 0.1f, 0.1f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The indent shows what the pushed matrix covers.
+    // clang-format off
     glPushMatrix();
         glTranslatef(0.0f, 10.0f, -20.0f);
         glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // the mesh's +z now points up the screen
@@ -39,6 +41,7 @@ void display() {
         }
         glEnd();
     glPopMatrix();
+    // clang-format on
     glFlush();  // single-buffered: no swap
 }
 
