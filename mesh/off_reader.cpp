@@ -2,16 +2,20 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "mesh/normals.h"
 #include "mesh/number_token.h"
+#include "mesh/workers.h"
 
 namespace {
 
-constexpr std::size_t maxKeywordLength = 11;  // what a "%s" into char[12] can hold
+constexpr std::size_t maxKeywordLength = 11;
+  // what a "%s" into char[12] can hold
 
 // The white space of the C locale, which is what scanf skips.
 constexpr std::array<bool, 256> spaceTable = [] {
@@ -172,12 +176,6 @@ bool checkRoom(Reader& r, const char* vertexCountAt, const char* faceCountAt, st
     return true;
 }
 
-template <class T>
-Table<T> allocateTable(std::int32_t count) {
-    if (count == 0) return nullptr;
-    return Table<T>(static_cast<T*>(std::malloc(sizeof(T) * static_cast<std::size_t>(count))));
-}
-
 bool readHeader(Reader& r, Model& model) {
     Token keyword{};
     if (!nextToken(r, "a keyword", keyword)) return false;
@@ -209,27 +207,202 @@ bool readVertices(Reader& r, Model& model) {
     return true;
 }
 
-bool readFaces(Reader& r, Model& model) {
+bool readFaces(Reader& r, const Model& model, std::int32_t* corners) {
     r.record = Record::face;
     r.count = model.faceCount;
     for (std::int32_t j = 0; j < model.faceCount; ++j) {
         r.index = j;
-        Face& face = model.faces[j];
         std::int32_t cornerCount = 0;  // read and never used: every face is a triangle
         if (!readInt(r, cornerCount)) return false;
-        for (int k = 0; k < 3; ++k) {
-            if (!readVertexIndex(r, model.vertexCount, face.vertexIndex[k])) return false;
-            face.cornerPosition[k] = model.vertices[face.vertexIndex[k]];
-        }
-        computeFaceNormal(face);
+        for (int k = 0; k < 3; ++k)
+            if (!readVertexIndex(r, model.vertexCount, corners[3 * std::int64_t{j} + k])) return false;
     }
     return true;
 }
 
+// The fast way through the records. The sequential reader above stays the
+// authority: whenever the fast way meets anything it does not expect, it gives
+// up and the sequential reader goes over the same text, so every message, and
+// every value, is the one it gives.
+//
+// Tokens are scanned and converted in one pass. A decimal number of at most
+// 19 digits with the value m * 10^e, m <= 2^53 and |e| <= 22, needs no more:
+// m and 10^|e| are exact doubles and one multiplication or division rounds
+// their product or quotient correctly, which is what strtod does. Anything else
+// (more digits, a large exponent, hexadecimal, inf, junk) goes through
+// parseDoubleToken. Integers take digits only; signs and overflow go through
+// parseIntToken.
+//
+// The body after the header is cut into chunks at white space, one per
+// thread. Only the first chunk knows which record its first token belongs
+// to; thread t counts the tokens of chunk t - 1 before it parses its own, and
+// adds the counts of the chunks before that as the other threads publish them.
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The end of the token at p, or nullptr when a NUL byte ends it.
+const char* tokenEnd(const char* p, const char* end) {
+    while (p != end && !isSpace(*p) && *p != '\0') ++p;
+    return p != end && *p == '\0' ? nullptr : p;
+}
+
+// p is at the first character of a token; on success p moves past it.
+bool scanDouble(const char*& p, const char* end, double& value) {
+    const char* s = p;
+    const bool negative = *s == '-';
+    if (*s == '-' || *s == '+') ++s;
+    std::uint64_t mantissa = 0;
+    int digits = 0, fractionDigits = 0;
+    for (; s != end && isDigit(*s); ++s, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
+    if (s != end && *s == '.')
+        for (++s; s != end && isDigit(*s); ++s, ++digits, ++fractionDigits)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
+    bool plain = digits > 0 && digits <= 19;
+    int exponent = 0;
+    if (s != end && (*s == 'e' || *s == 'E')) {
+        ++s;
+        const bool negativeExponent = s != end && *s == '-';
+        if (s != end && (*s == '-' || *s == '+')) ++s;
+        int exponentDigits = 0;
+        for (; s != end && isDigit(*s); ++s, ++exponentDigits)
+            if (exponent < 100000) exponent = exponent * 10 + (*s - '0');
+        if (exponentDigits == 0) plain = false;
+        if (negativeExponent) exponent = -exponent;
+    }
+    const int scale = exponent - fractionDigits;
+    if (plain && (s == end || isSpace(*s)) && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
+        const auto m = static_cast<double>(mantissa);
+        const double magnitude = scale < 0 ? m / exactPowersOfTen[-scale] : m * exactPowersOfTen[scale];
+        value = negative ? -magnitude : magnitude;
+        p = s;
+        return true;
+    }
+    const char* last = tokenEnd(p, end);
+    if (!last || parseDoubleToken(p, last, value) != NumberStatus::ok) return false;
+    p = last;
+    return true;
+}
+
+bool scanInt(const char*& p, const char* end, std::int32_t& value) {
+    const char* s = p;
+    std::uint64_t magnitude = 0;
+    int digits = 0;
+    for (; s != end && isDigit(*s) && digits < 10; ++s, ++digits) magnitude = magnitude * 10 + static_cast<unsigned>(*s - '0');
+    if (digits > 0 && (s == end || isSpace(*s)) && magnitude <= INT32_MAX) {
+        value = static_cast<std::int32_t>(magnitude);
+        p = s;
+        return true;
+    }
+    const char* last = tokenEnd(p, end);
+    if (!last || parseIntToken(p, last, value) != NumberStatus::ok) return false;
+    p = last;
+    return true;
+}
+
+constexpr double Vertex::*coordinate[3] = {&Vertex::x, &Vertex::y, &Vertex::z};
+
+// Parses the tokens of [p, end), the first of which is token `index` of the
+// body, until the body has all it needs. Returns the index after the last
+// token parsed, or -1 for anything the fast way does not take.
+std::int64_t parseChunk(Model& model, std::int32_t* corners, const char* p, const char* end, std::int64_t index) {
+    const std::int64_t vertexTokens = 3 * std::int64_t{model.vertexCount};
+    const std::int64_t needed = vertexTokens + 4 * std::int64_t{model.faceCount};
+    auto nextToken = [&p, end] {
+        while (p != end && isSpace(*p)) ++p;
+        return p != end;
+    };
+    if (index < vertexTokens) {
+        std::int64_t i = index / 3;
+        int c = static_cast<int>(index % 3);
+        for (; i < model.vertexCount; ++index) {
+            if (!nextToken()) return index;
+            if (!scanDouble(p, end, model.vertices[i].*coordinate[c])) return -1;
+            if (++c == 3) c = 0, ++i;
+        }
+    }
+    if (index >= needed) return index;
+    std::int64_t j = (index - vertexTokens) / 4;
+    int field = static_cast<int>((index - vertexTokens) % 4);
+    for (; j < model.faceCount; ++index) {
+        if (!nextToken()) return index;
+        std::int32_t value = 0;
+        if (!scanInt(p, end, value)) return -1;
+        if (field == 0) {
+            ++field;  // the corner count, read and never used
+            continue;
+        }
+        if (value < 0 || value >= model.vertexCount) return -1;
+        corners[3 * j + field - 1] = value;
+        if (++field == 4) field = 0, ++j;
+    }
+    return index;
+}
+
+std::int64_t countTokens(const char* p, const char* end) {
+    std::int64_t count = 0;
+    bool afterSpace = true;
+    for (; p != end; ++p) {
+        const bool space = isSpace(*p);
+        count += afterSpace && !space;
+        afterSpace = space;
+    }
+    return count;
+}
+
+// Counting a chunk costs about this fraction of parsing it. Thread t counts
+// chunk t - 1 before it parses chunk t, so each chunk is made that much
+// shorter than the one before, and the threads finish together.
+constexpr double countCost = 0.1;
+constexpr std::int64_t bytesPerExtraThread = 4 << 20;
+
+bool parseBody(Reader& r, Model& model, std::int32_t* corners, int threads) {
+    const char* body = r.p;
+    const std::int64_t size = r.end - body;
+    const int count = threadsFor(size, bytesPerExtraThread, threads);
+    std::vector<double> share(static_cast<std::size_t>(count), 1.0);
+    double total = 1.0;
+    for (int t = 1; t < count; ++t) total += share[t] = share[t - 1] * (1 - countCost);
+    std::vector<const char*> cut(static_cast<std::size_t>(count) + 1, r.end);
+    cut[0] = body;
+    double before = 0;
+    for (int t = 1; t < count; ++t) {
+        before += share[t - 1];
+        const char* at = std::max(cut[t - 1], body + static_cast<std::int64_t>(static_cast<double>(size) * before / total));
+        while (at != r.end && at != body && !isSpace(at[-1])) ++at;  // not inside a token
+        cut[t] = at;
+    }
+
+    std::vector<std::atomic<std::int64_t>> counted(static_cast<std::size_t>(count));
+    for (auto& c : counted) c.store(-1);
+    std::vector<std::int64_t> reached(static_cast<std::size_t>(count), -1);
+    runParts(count, [&](int t) {
+        std::int64_t first = 0;
+        if (t > 0) {
+            counted[t - 1].store(countTokens(cut[t - 1], cut[t]), std::memory_order_release);
+            counted[t - 1].notify_all();
+            for (int u = 0; u < t; ++u) {
+                std::int64_t c;
+                while ((c = counted[u].load(std::memory_order_acquire)) < 0) counted[u].wait(-1);
+                first += c;
+            }
+        }
+        reached[t] = parseChunk(model, corners, cut[t], cut[t + 1], first);
+    });
+    const std::int64_t needed = 3 * std::int64_t{model.vertexCount} + 4 * std::int64_t{model.faceCount};
+    for (std::int64_t index : reached)
+        if (index < 0) return false;
+    return reached.back() >= needed;
+}
+
 }  // namespace
 
-bool buildModel(std::string_view text, std::string_view path, Model& model, std::string& error) {
+bool readModelNumbers(std::string_view text, std::string_view path, Model& model, Table<std::int32_t>& corners,
+                      std::string& error, int threads) {
     model = Model{};
+    corners = nullptr;
     Reader r{text, path, text.data(), text.data() + text.size(), error};
     if (!readHeader(r, model)) {
         model = Model{};
@@ -237,16 +410,38 @@ bool buildModel(std::string_view text, std::string_view path, Model& model, std:
     }
     model.vertices = allocateTable<Vertex>(model.vertexCount);
     model.faces = allocateTable<Face>(model.faceCount);
-    if ((model.vertexCount > 0 && !model.vertices) || (model.faceCount > 0 && !model.faces)) {
+    corners = allocateTable<std::int32_t>(3 * std::int64_t{model.faceCount});
+    if ((model.vertexCount > 0 && !model.vertices) || (model.faceCount > 0 && (!model.faces || !corners))) {
         error = std::string(path) + ": not enough memory for " + std::to_string(model.vertexCount) +
                 " vertices and " + std::to_string(model.faceCount) + " faces";
         model = Model{};
+        corners = nullptr;
         return false;
     }
-    if (!readVertices(r, model) || !readFaces(r, model)) {
+    if (parseBody(r, model, corners.get(), threads)) return true;
+    if (!readVertices(r, model) || !readFaces(r, model, corners.get())) {
         model = Model{};
+        corners = nullptr;
         return false;
     }
-    smoothCornerNormals(model.faces.get(), model.faceCount);
     return true;
+}
+
+bool fillModelFaces(std::string_view path, Model& model, const std::int32_t* corners, std::string& error, int threads) {
+    if (fillFaceTable(model.faces.get(), model.faceCount, model.vertices.get(), corners, model.vertexCount, threads))
+        return true;
+    error = std::string(path) + ": not enough memory for the corner normals of " + std::to_string(model.faceCount) +
+            " faces";
+    model = Model{};
+    return false;
+}
+
+bool buildModel(std::string_view text, std::string_view path, Model& model, std::string& error) {
+    return buildModel(text, path, model, error, availableThreads());
+}
+
+bool buildModel(std::string_view text, std::string_view path, Model& model, std::string& error, int threads) {
+    Table<std::int32_t> corners;
+    if (!readModelNumbers(text, path, model, corners, error, threads)) return false;
+    return fillModelFaces(path, model, corners.get(), error, threads);
 }
