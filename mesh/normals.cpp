@@ -85,11 +85,12 @@ struct Group {
 struct Chains {
     Table<Group> group;        // group (v, k) at 3 * v + k
     Table<std::int32_t> next;  // the face after face j in its group (v, k) at 3 * j + k, or none
+    bool anyBig[3] = {};       // whether slot k has a group of bigGroup faces or more
 };
 
 bool chainGroups(const std::int32_t* corners, std::int32_t faceCount, std::int32_t vertexSpan, Chains& c) {
-    c.group = allocateTable<Group>(3 * std::int64_t{vertexSpan});
-    c.next = allocateTable<std::int32_t>(3 * std::int64_t{faceCount});
+    c.group = allocateWrittenTable<Group>(3 * std::int64_t{vertexSpan});
+    c.next = allocateWrittenTable<std::int32_t>(3 * std::int64_t{faceCount});
     if (!c.group || !c.next) return false;
     std::fill_n(c.group.get(), 3 * std::int64_t{vertexSpan}, Group{none, 0});
     // Backwards, so that each face goes in front of the later ones.
@@ -100,7 +101,7 @@ bool chainGroups(const std::int32_t* corners, std::int32_t faceCount, std::int32
             Group& g = c.group[3 * std::int64_t{v} + k];
             c.next[3 * std::int64_t{j} + k] = g.first;
             g.first = j;
-            ++g.size;
+            if (++g.size == bigGroup) c.anyBig[k] = true;
         }
     return true;
 }
@@ -110,59 +111,77 @@ struct Pass {
     std::int32_t faceCount;
     const std::int32_t* corners;
     const Chains& chains;
-    std::uint8_t* left;  // bit k of left[j]: corner k of face j waits for the second pass
+    std::uint8_t* left;  // bit k of left[j]: the group whose first face is j, in slot k, waits for the second pass
 };
 
-const Group& groupOf(const Pass& p, std::int32_t j, int k) {
-    return p.chains.group[3 * std::int64_t{p.corners[3 * std::int64_t{j} + k]} + k];
-}
-
-// Corner k of face j, if every face of its group lies in [low, high); false,
-// with nothing written, if one does not.
-bool sumCorner(const Pass& p, std::int32_t j, int k, std::int32_t low, std::int32_t high) {
-    double* corner = p.faces[j].cornerNormal[k];
-    double x = corner[0], y = corner[1], z = corner[2];
-    for (std::int32_t other = groupOf(p, j, k).first; other != none;
-         other = p.chains.next[3 * std::int64_t{other} + k]) {
-        if (other < low || other >= high) return false;
-        const double* n = p.faces[other].faceNormal;
-        x += n[0];
-        y += n[1];
-        z += n[2];
+// The corners of the small group (v, k) whose first face is `first`, if
+// every face of it lies below `high` (and so is filled); false, with nothing
+// written, if one does not. Every corner adds the group's normals, in table
+// order, to its own seed: each normal is loaded once for the whole group.
+bool sumGroup(const Pass& p, std::int32_t first, int k, std::int32_t high) {
+    std::int32_t member[bigGroup];
+    int m = 0;
+    for (std::int32_t j = first; j != none; j = p.chains.next[3 * std::int64_t{j} + k]) {
+        if (j >= high) return false;
+        member[m++] = j;
     }
-    corner[0] = x;
-    corner[1] = y;
-    corner[2] = z;
-    normalize(corner);
+    double nx[bigGroup], ny[bigGroup], nz[bigGroup];
+    for (int i = 0; i < m; ++i) {
+        const double* n = p.faces[member[i]].faceNormal;
+        nx[i] = n[0];
+        ny[i] = n[1];
+        nz[i] = n[2];
+    }
+    for (int i = 0; i < m; ++i) {
+        double* corner = p.faces[member[i]].cornerNormal[k];
+        double x = corner[0], y = corner[1], z = corner[2];
+        for (int q = 0; q < m; ++q) {
+            x += nx[q];
+            y += ny[q];
+            z += nz[q];
+        }
+        corner[0] = x;
+        corner[1] = y;
+        corner[2] = z;
+        normalize(corner);
+    }
     return true;
 }
 
-// The small-group corners of faces [first, last), with faces [low, high)
-// filled. Returns whether any corner was left.
-bool sumCorners(const Pass& p, std::int32_t first, std::int32_t last, std::int32_t low, std::int32_t high) {
+// The small groups that start at faces [first, last), with faces [first,
+// high) filled: a group is summed when its first face comes up, so a thread
+// only ever writes corners of its own faces. Returns whether any group was
+// left for the second pass.
+bool sumGroups(const Pass& p, std::int32_t first, std::int32_t last, std::int32_t high) {
     bool anyLeft = false;
     for (std::int32_t j = first; j < last; ++j) {
         std::uint8_t left = 0;
-        for (int k = 0; k < 3; ++k)
-            if (groupOf(p, j, k).size < bigGroup && !sumCorner(p, j, k, low, high)) left |= 1 << k;
+        for (int k = 0; k < 3; ++k) {
+            const Group& g = p.chains.group[3 * std::int64_t{p.corners[3 * std::int64_t{j} + k]} + k];
+            if (g.first == j && g.size < bigGroup && !sumGroup(p, j, k, high)) left |= 1 << k;
+        }
         p.left[j] = left;
         anyLeft |= left != 0;
     }
     return anyLeft;
 }
 
-void sumLeftCorners(const Pass& p, std::int32_t first, std::int32_t last) {
+// Groups whose first face is in [first, last) but which reach into another
+// thread's faces: the second pass, once every face is filled.
+void sumLeftGroups(const Pass& p, std::int32_t first, std::int32_t last) {
     for (std::int32_t j = first; j < last; ++j)
         for (int k = 0; k < 3; ++k)
-            if (p.left[j] & (1 << k)) sumCorner(p, j, k, 0, p.faceCount);
+            if (p.left[j] & (1 << k)) sumGroup(p, j, k, p.faceCount);
 }
 
 // A block of faces: about 370 KB of records, so that the block being filled
 // and the one being summed stay in a core's second-level cache.
 constexpr std::int32_t blockFaces = 2048;
+// What a thread takes at a time: 32 blocks.
+constexpr std::int64_t chunkFaces = 32 * blockFaces;
 
-// Faces [first, last): filled block by block, each block's corners summed
-// once the block after it is filled.
+// Faces [first, last): filled block by block, the groups that start in a
+// block summed once the block after it is filled.
 template <class Fill>
 bool fillAndSum(const Pass& p, std::int32_t first, std::int32_t last, const Fill& fill) {
     bool anyLeft = false;
@@ -171,11 +190,11 @@ bool fillAndSum(const Pass& p, std::int32_t first, std::int32_t last, const Fill
         const std::int32_t end = std::min(last, start + blockFaces);
         fill(start, end);
         if (start > first) {
-            anyLeft |= sumCorners(p, summed, start, first, end);
+            anyLeft |= sumGroups(p, summed, start, end);
             summed = start;
         }
     }
-    return sumCorners(p, summed, last, first, last) || anyLeft;
+    return sumGroups(p, summed, last, last) || anyLeft;
 }
 
 // The big groups of one slot are summed in batches: the normals of a few
@@ -268,7 +287,7 @@ SumRun pickSumRun() {
 }
 
 // Below these amounts a second thread costs more than it saves.
-constexpr std::int64_t facesPerExtraThread = 100000;
+constexpr std::int64_t facesPerExtraThread = 50000;
 constexpr std::int64_t additionsPerExtraThread = 20000000;
 
 void sumBatch(Face* faces, int k, Batch& batch, int threads) {
@@ -301,6 +320,7 @@ void copyStream(const Face* faces, Batch& batch, const std::int32_t* groupFaces,
 }
 
 bool sumBigGroups(Face* faces, std::int32_t vertexSpan, int k, const Chains& c, int threads) {
+    if (!c.anyBig[k]) return true;
     Batch batch;
     for (std::int32_t v = 0; v < vertexSpan; ++v) {
         const Group& g = c.group[3 * std::int64_t{v} + k];
@@ -347,21 +367,27 @@ bool fillAndSmooth(Face* faces, std::int32_t faceCount, const std::int32_t* corn
     if (faceCount <= 0) return true;
     Chains chains;
     if (!chainGroups(corners, faceCount, vertexSpan, chains)) return false;
-    Table<std::uint8_t> left = allocateTable<std::uint8_t>(faceCount);
+    Table<std::uint8_t> left = allocateWrittenTable<std::uint8_t>(faceCount);
     if (!left) return false;
     const Pass pass{faces, faceCount, corners, chains, left.get()};
 
-    const int count = threadsFor(faceCount, facesPerExtraThread, threads);
-    auto first = [&](int t) { return static_cast<std::int32_t>(partBegin(faceCount, t, count)); };
-    std::vector<char> anyLeft(static_cast<std::size_t>(count), 0);
-    runParts(count, [&](int t) {
+    // Chunks of faces, taken by whichever thread is free; each chunk is its
+    // own window, so a group that reaches out of its chunk waits for the
+    // second pass.
+    const int workers = threadsFor(faceCount, facesPerExtraThread, threads);
+    const std::int64_t chunks = (std::int64_t{faceCount} + chunkFaces - 1) / chunkFaces;
+    auto first = [faceCount](std::int64_t c) { return static_cast<std::int32_t>(std::min<std::int64_t>(faceCount, c * chunkFaces)); };
+    std::vector<char> anyLeft(static_cast<std::size_t>(chunks), 0);
+    shareOut(workers, chunks, [&](std::int64_t c) {
         if constexpr (std::is_same_v<Fill, NoFill>)
-            anyLeft[t] = sumCorners(pass, first(t), first(t + 1), 0, faceCount);
+            anyLeft[c] = sumGroups(pass, first(c), first(c + 1), faceCount);
         else
-            anyLeft[t] = fillAndSum(pass, first(t), first(t + 1), fill);
+            anyLeft[c] = fillAndSum(pass, first(c), first(c + 1), fill);
     });
     if (std::find(anyLeft.begin(), anyLeft.end(), 1) != anyLeft.end())
-        runParts(count, [&](int t) { sumLeftCorners(pass, first(t), first(t + 1)); });
+        shareOut(workers, chunks, [&](std::int64_t c) {
+            if (anyLeft[c]) sumLeftGroups(pass, first(c), first(c + 1));
+        });
 
     for (int k = 0; k < 3; ++k)
         if (!sumBigGroups(faces, vertexSpan, k, chains, threads)) return false;
@@ -395,6 +421,7 @@ bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads) {
     return fillAndSmooth(faces, faceCount, corners, vertexCount, threads, [=](std::int32_t first, std::int32_t last) {
+        populateForWriting(faces + first, sizeof(Face) * static_cast<std::size_t>(last - first));
         for (std::int32_t j = first; j < last; ++j) {
             Face& face = faces[j];
             for (int k = 0; k < 3; ++k) {

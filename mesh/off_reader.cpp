@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "mesh/normals.h"
@@ -341,66 +342,81 @@ std::int64_t parseChunk(Model& model, std::int32_t* corners, const char* p, cons
     return index;
 }
 
+// Tokens that start in [p, end); the byte before p must be readable, and is
+// white space or ends a token that starts before p. Sixteen bytes at a time:
+// a token starts at every byte that is not white space and follows one that
+// is.
 std::int64_t countTokens(const char* p, const char* end) {
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    auto space = [](Bytes b) {
+        return reinterpret_cast<Bytes>(b == ' ') | reinterpret_cast<Bytes>(static_cast<Bytes>(b - '\t') < 5);
+    };
     std::int64_t count = 0;
-    bool afterSpace = true;
-    for (; p != end; ++p) {
-        const bool space = isSpace(*p);
-        count += afterSpace && !space;
-        afterSpace = space;
+    Bytes starts = {};  // per lane, up to 255 token starts before they are added up
+    int rounds = 0;
+    for (; end - p >= 16; p += 16) {
+        Bytes here, before;
+        std::memcpy(&here, p, 16);
+        std::memcpy(&before, p - 1, 16);
+        starts -= ~space(here) & space(before);  // each start is 0xff: subtracting adds one
+        if (++rounds == 255) {
+            for (int i = 0; i < 16; ++i) count += starts[i];
+            starts = Bytes{};
+            rounds = 0;
+        }
     }
+    for (int i = 0; i < 16; ++i) count += starts[i];
+    for (; p != end; ++p) count += !isSpace(*p) && isSpace(p[-1]);
     return count;
 }
 
-// Counting a chunk costs about this fraction of parsing it. Thread t counts
-// chunk t - 1 before it parses chunk t, so each chunk is made that much
-// shorter than the one before, and the threads finish together.
-constexpr double countCost = 0.1;
-constexpr std::int64_t bytesPerExtraThread = 4 << 20;
+// Chunks per thread: enough that a thread kept waiting by the system costs
+// the others little.
+constexpr int chunksPerThread = 4;
+constexpr std::int64_t bytesPerExtraThread = 2 << 20;
 
+// Chunk c starts at cut[c], just after white space, so that no token spans
+// two chunks. The tokens of every chunk but the last are counted first, so
+// that each chunk knows which record its first token belongs to; then the
+// chunks are parsed in any order.
 bool parseBody(Reader& r, Model& model, std::int32_t* corners, int threads) {
     const char* body = r.p;
     const std::int64_t size = r.end - body;
-    const int count = threadsFor(size, bytesPerExtraThread, threads);
-    std::vector<double> share(static_cast<std::size_t>(count), 1.0);
-    double total = 1.0;
-    for (int t = 1; t < count; ++t) total += share[t] = share[t - 1] * (1 - countCost);
-    std::vector<const char*> cut(static_cast<std::size_t>(count) + 1, r.end);
+    const int workers = threadsFor(size, bytesPerExtraThread, threads);
+    const int chunks = workers == 1 ? 1 : workers * chunksPerThread;
+    std::vector<const char*> cut(static_cast<std::size_t>(chunks) + 1, r.end);
     cut[0] = body;
-    double before = 0;
-    for (int t = 1; t < count; ++t) {
-        before += share[t - 1];
-        const char* at = std::max(cut[t - 1], body + static_cast<std::int64_t>(static_cast<double>(size) * before / total));
-        while (at != r.end && at != body && !isSpace(at[-1])) ++at;  // not inside a token
-        cut[t] = at;
+    for (int c = 1; c < chunks; ++c) {
+        const char* at = std::max(cut[c - 1], body + size * c / chunks);
+        while (at != r.end && !isSpace(at[-1])) ++at;
+        cut[c] = at;
     }
+    std::vector<std::int64_t> firstToken(static_cast<std::size_t>(chunks) + 1, 0);
+    shareOut(workers, chunks - 1, [&](std::int64_t c) { firstToken[c + 1] = countTokens(cut[c], cut[c + 1]); });
+    for (int c = 1; c <= chunks; ++c) firstToken[c] += firstToken[c - 1];
 
-    std::vector<std::atomic<std::int64_t>> counted(static_cast<std::size_t>(count));
-    for (auto& c : counted) c.store(-1);
-    std::vector<std::int64_t> reached(static_cast<std::size_t>(count), -1);
-    runParts(count, [&](int t) {
-        std::int64_t first = 0;
-        if (t > 0) {
-            counted[t - 1].store(countTokens(cut[t - 1], cut[t]), std::memory_order_release);
-            counted[t - 1].notify_all();
-            for (int u = 0; u < t; ++u) {
-                std::int64_t c;
-                while ((c = counted[u].load(std::memory_order_acquire)) < 0) counted[u].wait(-1);
-                first += c;
-            }
-        }
-        reached[t] = parseChunk(model, corners, cut[t], cut[t + 1], first);
-    });
     const std::int64_t needed = 3 * std::int64_t{model.vertexCount} + 4 * std::int64_t{model.faceCount};
-    for (std::int64_t index : reached)
-        if (index < 0) return false;
-    return reached.back() >= needed;
+    std::vector<char> failed(static_cast<std::size_t>(chunks), 0);
+    std::int64_t lastReached = 0;
+    shareOut(workers, chunks, [&](std::int64_t c) {
+        const std::int64_t reached = parseChunk(model, corners, cut[c], cut[c + 1], firstToken[c]);
+        failed[c] = reached < 0;
+        if (c == chunks - 1) lastReached = reached;
+    });
+    // The last chunk ends where the text does, so it reaches every token the
+    // body needs, or the text ends too early.
+    return std::find(failed.begin(), failed.end(), 1) == failed.end() && lastReached >= needed;
 }
+
+thread_local bool readFast = false;
 
 }  // namespace
 
+bool lastReadWasFast() { return readFast; }
+
 bool readModelNumbers(std::string_view text, std::string_view path, Model& model, Table<std::int32_t>& corners,
                       std::string& error, int threads) {
+    readFast = false;
     model = Model{};
     corners = nullptr;
     Reader r{text, path, text.data(), text.data() + text.size(), error};
@@ -408,9 +424,9 @@ bool readModelNumbers(std::string_view text, std::string_view path, Model& model
         model = Model{};
         return false;
     }
-    model.vertices = allocateTable<Vertex>(model.vertexCount);
-    model.faces = allocateTable<Face>(model.faceCount);
-    corners = allocateTable<std::int32_t>(3 * std::int64_t{model.faceCount});
+    model.vertices = allocateWrittenTable<Vertex>(model.vertexCount);
+    model.faces = allocateTable<Face>(model.faceCount);  // first written by fillFaceTable, block by block
+    corners = allocateWrittenTable<std::int32_t>(3 * std::int64_t{model.faceCount});
     if ((model.vertexCount > 0 && !model.vertices) || (model.faceCount > 0 && (!model.faces || !corners))) {
         error = std::string(path) + ": not enough memory for " + std::to_string(model.vertexCount) +
                 " vertices and " + std::to_string(model.faceCount) + " faces";
@@ -418,7 +434,8 @@ bool readModelNumbers(std::string_view text, std::string_view path, Model& model
         corners = nullptr;
         return false;
     }
-    if (parseBody(r, model, corners.get(), threads)) return true;
+    readFast = parseBody(r, model, corners.get(), threads);
+    if (readFast) return true;
     if (!readVertices(r, model) || !readFaces(r, model, corners.get())) {
         model = Model{};
         corners = nullptr;

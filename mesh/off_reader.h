@@ -43,3 +43,9 @@ bool buildModel(std::string_view text, std::string_view path, Model& model, std:
 bool readModelNumbers(std::string_view text, std::string_view path, Model& model, Table<std::int32_t>& corners,
                       std::string& error, int threads);
 bool fillModelFaces(std::string_view path, Model& model, const std::int32_t* corners, std::string& error, int threads);
+
+// Whether the last readModelNumbers or buildModel on this thread read the
+// records the fast way (true), or handed them to the sequential reader, which
+// is slower but gives the messages. For tests: a well-formed file should never
+// need the sequential reader.
+bool lastReadWasFast();

@@ -74,6 +74,7 @@ TEST(OffReader, LayoutsOfTheSameMeshLoadTheSame) {
     for (const Layout& layout : layouts) {
         SCOPED_TRACE(layout.name);
         expectSquare(loadText(layout.text));
+        EXPECT_TRUE(lastReadWasFast());
     }
 }
 
@@ -304,6 +305,7 @@ TEST(OffReader, BigFilesLoadBitForBitOnAnyNumberOfThreads) {
         Model one;
         std::string error;
         ASSERT_TRUE(buildModel(big.text, "big.off", one, error, 1)) << error;
+        EXPECT_TRUE(lastReadWasFast());
         ASSERT_EQ(std::memcmp(one.vertices.get(), ref.coordinates.data(), ref.coordinates.size() * sizeof(double)), 0)
             << "positions differ from strtod's";
         for (int j = 0; j < one.faceCount; ++j)
@@ -312,6 +314,7 @@ TEST(OffReader, BigFilesLoadBitForBitOnAnyNumberOfThreads) {
             SCOPED_TRACE(std::to_string(threads) + " threads");
             Model many;
             ASSERT_TRUE(buildModel(big.text, "big.off", many, error, threads)) << error;
+            EXPECT_TRUE(lastReadWasFast()) << "the fast way gave up on a well-formed file";
             expectSameModel(many, one);
         }
     }
@@ -354,6 +357,7 @@ TEST(OffReader, AFaultLateInABigFileIsReportedAsTheFirstOne) {
             Model model;
             std::string error;
             EXPECT_FALSE(buildModel(c.text, "big.off", model, error, threads));
+            EXPECT_FALSE(lastReadWasFast());
             EXPECT_EQ(error, "big.off:" + c.message) << threads << " threads";
             EXPECT_EQ(model.faces, nullptr);
         }
