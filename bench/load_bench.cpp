@@ -39,7 +39,8 @@ const char* const contenderNames[contenderCount] = {"Model", "Model with huge pa
 struct Sample {
     double seconds = 0;
     double stage[stageCount] = {};
-    double peakBytes = 0;  // resident memory added during the load
+    double peakBytes = 0;   // resident memory added during the load, at its highest
+    double afterBytes = 0;  // and once it is done: the tables, if everything else was let go
     std::uint64_t digest = 0;
 };
 
@@ -77,6 +78,7 @@ Sample runHere(Contender contender, const char* path) {
     auto stop = [&] {
         sample.seconds = now() - start;
         sample.peakBytes = statusBytes("VmHWM") - before;
+        sample.afterBytes = statusBytes("VmRSS") - before;
     };
     Digest digest;
     switch (contender) {
@@ -140,7 +142,7 @@ struct Row {
     double noise[contenderCount] = {};
     double stage[stageCount] = {};
     double ratioToFloor = 0, ratioToFscanf = 0;
-    double peakBytes = 0, boundBytes = 0;
+    double peakBytes = 0, boundBytes = 0, afterBytes = 0, tableBytes = 0;
 };
 
 Row measure(const char* path, int runs, int pause) {
@@ -153,7 +155,7 @@ Row measure(const char* path, int runs, int pause) {
 
     std::vector<Contender> contenders = {modelContender, hugeContender, floorContender};
     if (pause == 0) contenders.insert(contenders.end(), {stagesContender, fscanfContender});
-    std::vector<double> seconds[contenderCount], stage[stageCount], toFloor, toFscanf, peak;
+    std::vector<double> seconds[contenderCount], stage[stageCount], toFloor, toFscanf, peak, after;
     for (int round = 0; round < runs; ++round) {
         Sample samples[contenderCount];
         for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
@@ -166,6 +168,7 @@ Row measure(const char* path, int runs, int pause) {
         }
         toFloor.push_back(samples[modelContender].seconds / samples[floorContender].seconds);
         peak.push_back(samples[modelContender].peakBytes);
+        after.push_back(samples[modelContender].afterBytes);
         for (Contender other : contenders)
             if (other != floorContender && samples[other].digest != samples[modelContender].digest) {
                 std::fprintf(stderr, "load_bench: %s: the %s tables differ from the Model's\n", path,
@@ -187,9 +190,10 @@ Row measure(const char* path, int runs, int pause) {
     }
     row.ratioToFloor = median(toFloor);
     row.peakBytes = median(peak);
-    const double tables = sizeof(Vertex) * static_cast<double>(row.header.vertexCount) +
-                          sizeof(Face) * static_cast<double>(row.header.faceCount);
-    row.boundBytes = 1.1 * (tables + row.fileBytes);
+    row.afterBytes = median(after);
+    row.tableBytes = sizeof(Vertex) * static_cast<double>(row.header.vertexCount) +
+                     sizeof(Face) * static_cast<double>(row.header.faceCount);
+    row.boundBytes = 1.1 * (row.tableBytes + row.fileBytes);
     return row;
 }
 
@@ -209,16 +213,17 @@ void printLine(const Row& row, int pause) {
     }
     std::printf(" | stages:");
     for (int s = 0; s < stageCount; ++s) std::printf(" %s %.4f", stageNames[s], row.stage[s]);
-    std::printf(" | peak %.1f MB of %.1f MB\n", row.peakBytes / megabyte, row.boundBytes / megabyte);
+    std::printf(" | peak %.1f MB of %.1f MB, %.1f MB left for %.1f MB of tables\n", row.peakBytes / megabyte,
+                row.boundBytes / megabyte, row.afterBytes / megabyte, row.tableBytes / megabyte);
     std::fflush(stdout);
 }
 
 void printTable(const std::vector<Row>& rows) {
     std::printf("\n| mesh | faces | MB | Model s | MB/s | noise | floor s | x floor | fscanf s | x fscanf | huge pages s |");
     for (int s = 0; s < stageCount; ++s) std::printf(" %s s |", stageNames[s]);
-    std::printf(" peak MB | bound MB |\n|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|");
+    std::printf(" peak MB | bound MB | after MB | tables MB |\n|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|");
     for (int s = 0; s < stageCount; ++s) std::printf("--:|");
-    std::printf("--:|--:|\n");
+    std::printf("--:|--:|--:|--:|\n");
     for (const Row& row : rows) {
         const double model = row.seconds[modelContender];
         std::printf("| %s | %ld | %.1f | %.4f | %.0f | %.0f%% | %.4f | %.2f | %.4f | %.2f | %.4f |", row.name.c_str(),
@@ -226,7 +231,8 @@ void printTable(const std::vector<Row>& rows) {
                     100 * row.noise[modelContender], row.seconds[floorContender], row.ratioToFloor,
                     row.seconds[fscanfContender], row.ratioToFscanf, row.seconds[hugeContender]);
         for (int s = 0; s < stageCount; ++s) std::printf(" %.4f |", row.stage[s]);
-        std::printf(" %.1f | %.1f |\n", row.peakBytes / megabyte, row.boundBytes / megabyte);
+        std::printf(" %.1f | %.1f | %.1f | %.1f |\n", row.peakBytes / megabyte, row.boundBytes / megabyte,
+                    row.afterBytes / megabyte, row.tableBytes / megabyte);
     }
 }
 

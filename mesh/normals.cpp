@@ -203,7 +203,7 @@ bool fillAndSum(const Pass& p, std::int32_t first, std::int32_t last, const Fill
 // threads share out a batch's runs. A group whose stream is longer than a
 // batch holds is summed one stretch of stream at a time, each stretch a batch
 // of its own, the corner normals holding the running sums in between.
-constexpr std::int64_t streamCapacity = 1 << 16;  // 1.5 MB of normals: stays in cache while the runs go by
+constexpr std::int64_t streamCapacity = 1 << 15;  // 0.75 MB of normals: stays in cache while the runs go by
 constexpr std::int32_t run = 64;
 
 struct Run {

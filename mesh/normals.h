@@ -35,7 +35,7 @@ void smoothCornerNormals(Face* faces, std::int32_t faceCount);
 // many), for callers that hold the vertex indices in a table of their own:
 // corners[3 * j + k] equals faces[j].vertexIndex[k], and is below
 // `vertexSpan`. Needs scratch memory of about 13 bytes per face and 24 per
-// vertex, plus 2 MB and 4 bytes per face of the biggest group; returns false,
+// vertex, plus 1 MB and 4 bytes per face of the biggest group; returns false,
 // with the corners half done, when that memory cannot be had.
 bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
                          int threads);
