@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
         bareSeconds.push_back(seconds[1]);
         ratios.push_back(seconds[0] / seconds[1]);
     }
-    std::printf("frame %s: %d faces: display %.4f s (+-%.0f%%), bare loop %.4f s (+-%.0f%%): display = %.3fx the bare loop "
-                "(median of %d frames each, in turns)\n",
+    std::printf("frame %s: %d faces: display %.4f s (+-%.0f%%), bare loop %.4f s (+-%.0f%%): "
+                "display = %.3fx the bare loop (median of %d frames each, in turns)\n",
                 path, theModel->faceCount, median(displaySeconds), 100 * spread(displaySeconds), median(bareSeconds),
                 100 * spread(bareSeconds), median(ratios), frames);
     return 0;

@@ -52,7 +52,8 @@ double statusBytes(const char* field) {
     double value = 0;
     const std::size_t length = std::strlen(field);
     while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, field, length) == 0 && line[length] == ':') value = 1024.0 * std::atof(line + length + 1);
+        if (std::strncmp(line, field, length) == 0 && line[length] == ':')
+            value = 1024.0 * std::atof(line + length + 1);
     std::fclose(status);
     return value;
 }
@@ -201,9 +202,10 @@ constexpr double megabyte = 1e6;
 
 void printLine(const Row& row, int pause) {
     const double model = row.seconds[modelContender];
-    std::printf("%-12s %8ld faces %6.1f MB: load %.4f s (%4.0f MB/s, +-%.0f%%) = %.2fx floor (%.4f s)", row.name.c_str(),
-                row.header.faceCount, row.fileBytes / megabyte, model, row.fileBytes / megabyte / model,
-                100 * row.noise[modelContender], row.ratioToFloor, row.seconds[floorContender]);
+    std::printf("%-12s %8ld faces %6.1f MB: load %.4f s (%4.0f MB/s, +-%.0f%%) = %.2fx floor (%.4f s)",
+                row.name.c_str(), row.header.faceCount, row.fileBytes / megabyte, model,
+                row.fileBytes / megabyte / model, 100 * row.noise[modelContender], row.ratioToFloor,
+                row.seconds[floorContender]);
     if (pause == 0)
         std::printf(", %.2fx fscanf (%.4f s)", row.ratioToFscanf, row.seconds[fscanfContender]);
     std::printf("; with huge pages %.4f s", row.seconds[hugeContender]);
@@ -219,7 +221,8 @@ void printLine(const Row& row, int pause) {
 }
 
 void printTable(const std::vector<Row>& rows) {
-    std::printf("\n| mesh | faces | MB | Model s | MB/s | noise | floor s | x floor | fscanf s | x fscanf | huge pages s |");
+    std::printf("\n| mesh | faces | MB | Model s | MB/s | noise | floor s | x floor | fscanf s | x fscanf |");
+    std::printf(" huge pages s |");
     for (int s = 0; s < stageCount; ++s) std::printf(" %s s |", stageNames[s]);
     std::printf(" peak MB | bound MB | after MB | tables MB |\n|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|");
     for (int s = 0; s < stageCount; ++s) std::printf("--:|");

@@ -47,16 +47,17 @@ void computeFaceNormal(Face& face) {
 //
 // The faces whose corner k names vertex v form the group (v, k). One pass
 // backwards over the vertex indices chains every group's faces in table
-// order; a corner then walks its own group's chain from the start, adding as
-// it goes.
+// order. A group is summed when its first face comes up: its normals are
+// loaded once, and each of its corners adds them, in table order, to its own
+// seed.
 //
-// The walk reads the normals of other faces, and in a mesh of a million faces
-// those are mostly far from cache unless they were just written. So when the
-// load fills the face table, the corners of each block of faces are summed as
-// soon as the next block is filled: a group that stays within a block or two
-// (neighbouring faces are usually near each other in the file) finds its
-// normals computed and still in cache. A corner whose group reaches beyond
-// what is filled is left, and summed in a second pass once all are.
+// Those are the normals of other faces, and in a mesh of a million faces they
+// are mostly far from cache unless they were just written. So when the load
+// fills the face table, the groups that start in a block of faces are summed
+// as soon as the next block is filled: a group that stays within a block or
+// two (neighbouring faces are usually near each other in the file) finds its
+// normals computed and still in cache. A group that reaches beyond the faces
+// filled is left, and summed in a second pass once all are.
 //
 // In a big group every corner walks the same long chain, which costs m * m
 // additions for m faces. Those groups are copied out into arrays, and a block
@@ -66,9 +67,10 @@ void computeFaceNormal(Face& face) {
 // round lane by lane exactly as scalar ones do.
 //
 // Every corner has one writer and reads only face normals, so the work is
-// split between threads freely: by faces for the small groups, by blocks of
-// corners for the big ones. A thread's window is its own faces only, so
-// nothing it reads is being written by another.
+// split between threads freely: by chunks of faces for the small groups, by
+// runs of corners for the big ones. The faces a thread may read while it
+// fills are those of its own chunk, so nothing it reads is being written by
+// another.
 namespace {
 
 constexpr std::int32_t none = -1;
@@ -376,7 +378,9 @@ bool fillAndSmooth(Face* faces, std::int32_t faceCount, const std::int32_t* corn
     // second pass.
     const int workers = threadsFor(faceCount, facesPerExtraThread, threads);
     const std::int64_t chunks = (std::int64_t{faceCount} + chunkFaces - 1) / chunkFaces;
-    auto first = [faceCount](std::int64_t c) { return static_cast<std::int32_t>(std::min<std::int64_t>(faceCount, c * chunkFaces)); };
+    auto first = [faceCount](std::int64_t c) {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(faceCount, c * chunkFaces));
+    };
     std::vector<char> anyLeft(static_cast<std::size_t>(chunks), 0);
     shareOut(workers, chunks, [&](std::int64_t c) {
         if constexpr (std::is_same_v<Fill, NoFill>)

@@ -291,7 +291,8 @@ bool scanInt(const char*& p, const char* end, std::int32_t& value) {
     const char* s = p;
     std::uint64_t magnitude = 0;
     int digits = 0;
-    for (; s != end && isDigit(*s) && digits < 10; ++s, ++digits) magnitude = magnitude * 10 + static_cast<unsigned>(*s - '0');
+    for (; s != end && isDigit(*s) && digits < 10; ++s, ++digits)
+        magnitude = magnitude * 10 + static_cast<unsigned>(*s - '0');
     if (digits > 0 && (s == end || isSpace(*s)) && magnitude <= INT32_MAX) {
         value = static_cast<std::int32_t>(magnitude);
         p = s;

@@ -267,8 +267,10 @@ BigText bigText(int vertexCount, int faceCount, std::size_t padding, std::uint64
     big.faceCount = faceCount;
     big.text = "OFF\n" + std::to_string(vertexCount) + " " + std::to_string(faceCount) + " 0" +
                std::string(padding, ' ') + "\n";
-    for (int i = 0; i < vertexCount; ++i)
-        big.text += coordinate(random) + " " + coordinate(random) + (random() % 9 ? " " : "\t") + coordinate(random) + "\n";
+    for (int i = 0; i < vertexCount; ++i) {
+        big.text += coordinate(random) + " " + coordinate(random) + (random() % 9 ? " " : "\t");
+        big.text += coordinate(random) + "\n";
+    }
     big.firstFaceLine = 3 + vertexCount;
     for (int j = 0; j < faceCount; ++j) {
         big.text += random() % 50 ? "3" : "+3";
