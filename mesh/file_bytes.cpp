@@ -1,6 +1,7 @@
 #include "mesh/file_bytes.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,9 +31,11 @@ long long readInto(int fd, char* buffer, std::size_t capacity) {
     return static_cast<long long>(done);
 }
 
+using Bytes = std::unique_ptr<char[], ReleaseBytes>;
+
 ReadStatus readStream(int fd, FileBytes& bytes) {
     std::size_t capacity = 1 << 16;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+    Bytes buffer(new (std::nothrow) char[capacity]);
     if (!buffer) return ReadStatus::outOfMemory;
     std::size_t size = 0;
     for (;;) {
@@ -41,7 +44,7 @@ ReadStatus readStream(int fd, FileBytes& bytes) {
         const bool sawNul = std::memchr(buffer.get() + size, '\0', static_cast<std::size_t>(n)) != nullptr;
         size += static_cast<std::size_t>(n);
         if (size < capacity || sawNul) break;
-        std::unique_ptr<char[]> bigger(new (std::nothrow) char[capacity * 2]);
+        Bytes bigger(new (std::nothrow) char[capacity * 2]);
         if (!bigger) return ReadStatus::outOfMemory;
         std::memcpy(bigger.get(), buffer.get(), size);
         buffer = std::move(bigger);
@@ -54,6 +57,11 @@ ReadStatus readStream(int fd, FileBytes& bytes) {
 
 }  // namespace
 
+void ReleaseBytes::operator()(char* bytes) const {
+    if (mappedBytes > 0) ::munmap(bytes, mappedBytes);
+    else delete[] bytes;
+}
+
 ReadStatus readFileBytes(const char* path, FileBytes& bytes) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return ReadStatus::cannotOpen;
@@ -63,10 +71,19 @@ ReadStatus readFileBytes(const char* path, FileBytes& bytes) {
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return ReadStatus::cannotOpen;
     if (!S_ISREG(info.st_mode)) return readStream(fd, bytes);
 
+    const auto expected = static_cast<std::size_t>(info.st_size);
+    if (expected > 0) {
+        void* mapped = ::mmap(nullptr, expected, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            bytes.data = Bytes(static_cast<char*>(mapped), ReleaseBytes{expected});
+            bytes.size = expected;
+            return ReadStatus::ok;
+        }
+    }
+
     // One spare byte tells whether the file grew since fstat; if it did, the
     // rest is read as a stream would be.
-    const auto expected = static_cast<std::size_t>(info.st_size);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[expected + 1]);
+    Bytes buffer(new (std::nothrow) char[expected + 1]);
     if (!buffer) return ReadStatus::outOfMemory;
     const long long n = readInto(fd, buffer.get(), expected + 1);
     if (n < 0) return ReadStatus::cannotOpen;

@@ -27,5 +27,28 @@ void computeFaceNormal(Face& face);
 // where the seed is F's own normal, so F counts twice. Only the same corner
 // slot gathers: faces sharing the vertex through another slot do not count.
 // Unit normals are summed unweighted. Reads faceNormal and vertexIndex, writes
-// only cornerNormal; temporary memory is freed before it returns.
+// only cornerNormal; temporary memory is freed before it returns. Uses the
+// processors it may run on; ends the process if it cannot get the memory.
 void smoothCornerNormals(Face* faces, std::int32_t faceCount);
+
+// The same on at most `threads` threads (the result does not depend on how
+// many), for callers that hold the vertex indices in a table of their own:
+// corners[3 * j + k] equals faces[j].vertexIndex[k], and is below
+// `vertexSpan`. Needs scratch memory of about 13 bytes per face and 24 per
+// vertex, plus 1 MB and 4 bytes per face of the biggest group; returns false,
+// with the corners half done, when that memory cannot be had.
+bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
+                         int threads);
+
+// What a load does to the face table once the numbers are read, in one pass
+// over it: for every face j, vertexIndex[k] = corners[3 * j + k], the corner
+// positions copied from `vertices`, computeFaceNormal; then the corner
+// normals, as smoothCornerNormals gives them. Indices must be below
+// `vertexCount`. Same scratch memory and failure as the overload above.
+bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
+                   std::int32_t vertexCount, int threads);
+
+// Big groups are summed with the widest vector additions the processor has
+// (8, 4 or 2 doubles); this caps the width, so that tests can check that
+// every width gives the same bits. Takes effect for later calls.
+void limitVectorWidth(int doubles);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -180,9 +181,140 @@ TEST(Normals, SameBitsAsTheScanOnRandomMeshes) {
     std::mt19937_64 random(7);
     // Few vertices and many faces, so every vertex is shared in every slot.
     for (int round = 0; round < 20; ++round) expectSameBitsAsScan(randomMesh(random, 3 + round, 200, round % 2));
-    // Large enough to be split between threads.
+    // Some 40 and some 275 faces per group and slot: groups big enough to be
+    // summed a block of corners at a time.
     expectSameBitsAsScan(randomMesh(random, 300, 12000, false));
     expectSameBitsAsScan(randomMesh(random, 40, 11000, true));
+}
+
+// Every field, face by face; a NaN only has to be a NaN (see sameBits).
+void expectSameFaces(const std::vector<Face>& actual, const std::vector<Face>& expected, const char* what) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t j = 0; j < actual.size(); ++j) {
+        const Face& a = actual[j];
+        const Face& e = expected[j];
+        ASSERT_EQ(std::memcmp(a.vertexIndex, e.vertexIndex, sizeof a.vertexIndex), 0) << what << ", face " << j;
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_TRUE(sameBits(&a.cornerPosition[k].x, &e.cornerPosition[k].x)) << what << ", face " << j;
+            ASSERT_TRUE(sameBits(a.cornerNormal[k], e.cornerNormal[k])) << what << ", face " << j << " corner " << k;
+        }
+        ASSERT_TRUE(sameBits(a.faceNormal, e.faceNormal)) << what << ", face " << j;
+    }
+}
+
+std::vector<std::int32_t> cornersOf(const std::vector<Face>& faces) {
+    std::vector<std::int32_t> corners;
+    for (const Face& f : faces) corners.insert(corners.end(), f.vertexIndex, f.vertexIndex + 3);
+    return corners;
+}
+
+std::vector<Face> smoothedOnThreads(const std::vector<Face>& seeded, int vertexCount, int threads) {
+    std::vector<Face> smoothed = seeded;
+    const std::vector<std::int32_t> corners = cornersOf(seeded);
+    EXPECT_TRUE(smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()), corners.data(),
+                                    vertexCount, threads));
+    return smoothed;
+}
+
+TEST(Normals, AFanCornerSharedByThousandsOfFacesHasTheScansBits) {
+    // Corner 0 of nearly every face names the apex: one group of thousands,
+    // enough additions to be shared between threads; corner 1 goes round 50
+    // vertices (groups of 120, still blocked), corner 2 round 2000 (small).
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> coordinate(-10, 10);
+    std::vector<Vertex> vertices(2100);
+    for (Vertex& v : vertices) v = {coordinate(random), coordinate(random), coordinate(random)};
+    vertices[7] = {NAN, 0, 1};
+    vertices[8] = {INFINITY, 0, 1};
+    std::vector<Face> seeded;
+    for (int j = 0; j < 6000; ++j) {
+        const std::int32_t index[3] = {j % 10 == 3 ? 60 + j % 7 : 0, 1 + j % 50, 100 + j % 2000};
+        const Vertex& last = j % 97 == 0 ? vertices[index[1]] : vertices[index[2]];  // now and then degenerate
+        seeded.push_back(triangle(vertices[index[0]], vertices[index[1]], last, index[0], index[1], index[2]));
+    }
+    const std::vector<Face> one = smoothedOnThreads(seeded, 2100, 1);
+    expectSameBitsAsScan(seeded, one, 7);
+    expectSameFaces(smoothedOnThreads(seeded, 2100, 2), one, "two threads");
+    expectSameFaces(smoothedOnThreads(seeded, 2100, 3), one, "three threads");
+    for (int width : {4, 2}) {
+        limitVectorWidth(width);
+        expectSameFaces(smoothedOnThreads(seeded, 2100, 2), one, "narrower vectors");
+    }
+    limitVectorWidth(8);
+    std::vector<Face> plain = seeded;
+    smoothCornerNormals(plain.data(), static_cast<std::int32_t>(plain.size()));
+    expectSameFaces(plain, one, "smoothCornerNormals(faces, faceCount)");
+}
+
+TEST(Normals, AFanTooBigToSumInOneGoHasTheScansBits) {
+    // 70 000 faces around one apex: the group's normals are summed a stretch
+    // at a time, the corner normals holding the running sums in between.
+    constexpr int faceCount = 70000;
+    std::vector<Vertex> ring;
+    for (int i = 0; i <= faceCount; ++i) {
+        const double t = 2 * std::numbers::pi * i / faceCount;
+        ring.push_back({12 * (1 + 0.3 * std::sin(7 * t)) * std::cos(t), 12 * std::sin(t), -5.0 + std::sin(3 * t)});
+    }
+    const Vertex apex = {0, 0, 10};
+    std::vector<Face> seeded;
+    for (int j = 0; j < faceCount; ++j) seeded.push_back(triangle(apex, ring[j], ring[j + 1], 0, 1 + j, 2 + j));
+    const std::vector<Face> two = smoothedOnThreads(seeded, faceCount + 2, 2);
+    expectSameBitsAsScan(seeded, two, 997);
+    expectSameFaces(smoothedOnThreads(seeded, faceCount + 2, 1), two, "one thread");
+}
+
+// A closed grid of quads as a torus is written, 250 000 triangles: enough
+// for several blocks of the fill and for two threads. One face in a hundred
+// also names a vertex from far away, so that some groups reach across blocks
+// and across the threads' halves of the table.
+struct GridMesh {
+    std::vector<Vertex> vertices;
+    std::vector<std::int32_t> corners;
+};
+
+GridMesh gridMesh() {
+    constexpr int rows = 500, columns = 250;
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> jitter(-0.01, 0.01);
+    GridMesh mesh;
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < columns; ++j) {
+            const double u = 2 * std::numbers::pi * i / rows, w = 2 * std::numbers::pi * j / columns;
+            mesh.vertices.push_back({(12 + 4 * std::cos(w)) * std::cos(u) + jitter(random),
+                                     (12 + 4 * std::cos(w)) * std::sin(u), 4 * std::sin(w)});
+        }
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < columns; ++j) {
+            const int a = i * columns + j, b = i * columns + (j + 1) % columns;
+            const int c = (i + 1) % rows * columns + (j + 1) % columns, d = (i + 1) % rows * columns + j;
+            mesh.corners.insert(mesh.corners.end(), {a, b, c, a, c, d});
+        }
+    for (std::size_t corner = 0; corner < mesh.corners.size(); corner += 97 + random() % 7)
+        mesh.corners[corner] = static_cast<std::int32_t>(random() % mesh.vertices.size());
+    return mesh;
+}
+
+std::vector<Face> filledOnThreads(const GridMesh& mesh, int threads) {
+    std::vector<Face> faces(mesh.corners.size() / 3);
+    EXPECT_TRUE(fillFaceTable(faces.data(), static_cast<std::int32_t>(faces.size()), mesh.vertices.data(),
+                              mesh.corners.data(), static_cast<std::int32_t>(mesh.vertices.size()), threads));
+    return faces;
+}
+
+TEST(Normals, FillingTheFaceTableGivesTheScansBitsOnAnyThreads) {
+    const GridMesh mesh = gridMesh();
+    std::vector<Face> seeded;
+    for (std::size_t c = 0; c < mesh.corners.size(); c += 3) {
+        const std::int32_t* i = &mesh.corners[c];
+        seeded.push_back(triangle(mesh.vertices[i[0]], mesh.vertices[i[1]], mesh.vertices[i[2]], i[0], i[1], i[2]));
+    }
+    const std::vector<Face> one = filledOnThreads(mesh, 1);
+    expectSameBitsAsScan(seeded, one, 499);
+    expectSameFaces(filledOnThreads(mesh, 2), one, "two threads");
+    expectSameFaces(filledOnThreads(mesh, 3), one, "three threads");
+    std::vector<Face> plain = seeded;
+    smoothCornerNormals(plain.data(), static_cast<std::int32_t>(plain.size()));
+    expectSameFaces(plain, one, "computeFaceNormal and smoothCornerNormals face by face");
 }
 
 // A real mesh as loaded, and its faces as computeFaceNormal left them, with

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,6 +75,7 @@ TEST(OffReader, LayoutsOfTheSameMeshLoadTheSame) {
     for (const Layout& layout : layouts) {
         SCOPED_TRACE(layout.name);
         expectSquare(loadText(layout.text));
+        EXPECT_TRUE(lastReadWasFast());
     }
 }
 
@@ -232,6 +234,139 @@ TEST(OffReader, RealFilesOutsideTheLayoutAreRefused) {
         std::string error;
         EXPECT_FALSE(buildModel(readTextFile(path), path, model, error));
         EXPECT_EQ(error, path + ":" + c.message);
+    }
+}
+
+// A mesh text of some megabytes, one record per line, big enough for the
+// reader to cut it into one chunk per thread. Coordinates come in every
+// spelling the layout allows, most of them short decimals as real files
+// have, and some that only strtod can settle.
+struct BigText {
+    std::string text;
+    int vertexCount = 0, faceCount = 0;
+    int firstFaceLine = 0;  // line of face 0; vertex i is on line 3 + i
+};
+
+std::string coordinate(std::mt19937_64& random) {
+    char buffer[64];
+    const double value = std::uniform_real_distribution<double>(-20, 20)(random);
+    switch (random() % 16) {
+        case 0: std::snprintf(buffer, sizeof buffer, "%.17g", value); return buffer;
+        case 1: std::snprintf(buffer, sizeof buffer, "%.3e", value); return buffer;
+        case 2: {  // on both sides of the limits of the exact quick conversion
+            const char* edges[] = {"9007199254740992", "9007199254740993", "9007199254740991e-3", "1e22", "1e23",
+                                   "3e-22", "3e-23", "123456789012345678", "1234567890123456789",
+                                   "12345678901234567890", "0.0000000000000000001", "-0", "+.5", "5.", "007.50",
+                                   "1E+2", "1e-0", "0e999", "1e-400", "2e400", "0x1.8p1", "-inf", "nan"};
+            return edges[random() % (sizeof edges / sizeof edges[0])];
+        }
+        default: std::snprintf(buffer, sizeof buffer, "%.9g", value); return buffer;
+    }
+}
+
+BigText bigText(int vertexCount, int faceCount, std::size_t padding, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    BigText big;
+    big.vertexCount = vertexCount;
+    big.faceCount = faceCount;
+    big.text = "OFF\n" + std::to_string(vertexCount) + " " + std::to_string(faceCount) + " 0" +
+               std::string(padding, ' ') + "\n";
+    for (int i = 0; i < vertexCount; ++i) {
+        big.text += coordinate(random) + " " + coordinate(random) + (random() % 9 ? " " : "\t");
+        big.text += coordinate(random) + "\n";
+    }
+    big.firstFaceLine = 3 + vertexCount;
+    for (int j = 0; j < faceCount; ++j) {
+        big.text += random() % 50 ? "3" : "+3";
+        for (int k = 0; k < 3; ++k) big.text += " " + std::to_string((j / 2 + random() % 300) % vertexCount);
+        big.text += random() % 40 ? "\n" : " \r\n";
+    }
+    return big;
+}
+
+void expectSameModel(const Model& actual, const Model& expected) {
+    ASSERT_EQ(actual.vertexCount, expected.vertexCount);
+    ASSERT_EQ(actual.faceCount, expected.faceCount);
+    ASSERT_EQ(std::memcmp(actual.vertices.get(), expected.vertices.get(), sizeof(Vertex) * actual.vertexCount), 0);
+    for (int j = 0; j < actual.faceCount; ++j) {
+        const Face& a = actual.faces[j];
+        const Face& e = expected.faces[j];
+        ASSERT_EQ(std::memcmp(a.vertexIndex, e.vertexIndex, sizeof a.vertexIndex), 0) << "face " << j;
+        ASSERT_EQ(std::memcmp(a.cornerPosition, e.cornerPosition, sizeof a.cornerPosition), 0) << "face " << j;
+    }
+}
+
+TEST(OffReader, BigFilesLoadBitForBitOnAnyNumberOfThreads) {
+    // More vertex text than face text, and the other way round, with the
+    // cuts between chunks shifted by the padding after the header.
+    const struct {
+        int vertexCount, faceCount;
+        std::size_t padding;
+    } shapes[] = {{300000, 20000, 7}, {30000, 500000, 0}, {200000, 300000, 3}};
+    std::uint64_t seed = 1;
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.vertexCount) + " vertices, " + std::to_string(shape.faceCount) + " faces");
+        const BigText big = bigText(shape.vertexCount, shape.faceCount, shape.padding, seed++);
+        const Reference ref = readReference(big.text);
+        Model one;
+        std::string error;
+        ASSERT_TRUE(buildModel(big.text, "big.off", one, error, 1)) << error;
+        EXPECT_TRUE(lastReadWasFast());
+        ASSERT_EQ(std::memcmp(one.vertices.get(), ref.coordinates.data(), ref.coordinates.size() * sizeof(double)), 0)
+            << "positions differ from strtod's";
+        for (int j = 0; j < one.faceCount; ++j)
+            for (int k = 0; k < 3; ++k) ASSERT_EQ(one.faces[j].vertexIndex[k], ref.indices[3 * j + k]);
+        for (int threads : {2, 3}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads");
+            Model many;
+            ASSERT_TRUE(buildModel(big.text, "big.off", many, error, threads)) << error;
+            EXPECT_TRUE(lastReadWasFast()) << "the fast way gave up on a well-formed file";
+            expectSameModel(many, one);
+        }
+    }
+}
+
+TEST(OffReader, AFaultLateInABigFileIsReportedAsTheFirstOne) {
+    const BigText big = bigText(200000, 400000, 0, 99);
+    // Where each line starts, to plant faults on lines of our choosing.
+    std::vector<std::size_t> lineStart = {0};
+    for (std::size_t i = 0; i < big.text.size(); ++i)
+        if (big.text[i] == '\n') lineStart.push_back(i + 1);
+    auto withLine = [&](std::string text, int line, const std::string& record) {
+        return text.replace(lineStart[line - 1], lineStart[line] - lineStart[line - 1], record + "\n");
+    };
+    const int lastFace = big.faceCount - 1, lastFaceLine = big.firstFaceLine + lastFace;
+    const std::string outOfRange = "3 0 1 " + std::to_string(big.vertexCount);
+    const struct {
+        const char* name;
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"index out of range in the last face", withLine(big.text, lastFaceLine, outOfRange),
+         std::to_string(lastFaceLine) + ": face " + std::to_string(lastFace) + " of " + std::to_string(big.faceCount) +
+             ": expected a vertex index in 0.." + std::to_string(big.vertexCount - 1) + ", found '" +
+             std::to_string(big.vertexCount) + "'"},
+        {"a fraction for the corner count near the end", withLine(big.text, lastFaceLine - 5, "3.0 0 1 2"),
+         std::to_string(lastFaceLine - 5) + ": face " + std::to_string(lastFace - 5) + " of " +
+             std::to_string(big.faceCount) + ": expected an integer, found '3.0'"},
+        {"two faults: the earlier one is reported",
+         withLine(withLine(big.text, lastFaceLine, outOfRange), 3 + 150000, "1 2 x"),
+         std::to_string(3 + 150000) + ": vertex 150000 of " + std::to_string(big.vertexCount) +
+             ": expected a number, found 'x'"},
+        {"the file ends early", big.text.substr(0, lineStart[lastFaceLine - 1] + 4),
+         std::to_string(lastFaceLine) + ": face " + std::to_string(lastFace) + " of " + std::to_string(big.faceCount) +
+             ": expected an integer, found end of file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int threads : {1, 2, 3}) {
+            Model model;
+            std::string error;
+            EXPECT_FALSE(buildModel(c.text, "big.off", model, error, threads));
+            EXPECT_FALSE(lastReadWasFast());
+            EXPECT_EQ(error, "big.off:" + c.message) << threads << " threads";
+            EXPECT_EQ(model.faces, nullptr);
+        }
     }
 }
 

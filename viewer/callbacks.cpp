@@ -20,6 +20,23 @@ void reshape(int width, int height) {
     gluLookAt(0.0, 0.0, 15.0, 0.0, 0.0, -5.0, 0.0, 1.0, 0.0);
 }
 
+// The frame reads the face table front to back, but between two faces the
+// OpenGL calls run through enough of the driver that the processor stops
+// fetching the table ahead on its own: asking for the face 16 records on
+// made a frame of a million faces about a tenth faster, and as fast as the
+// same calls from a flat array (docs/performance.md). Only a hint to the
+// cache: nothing is computed or allocated.
+namespace {
+
+constexpr std::int32_t prefetchAhead = 16;
+
+void prefetchFace(const Face* face) {
+    const char* record = reinterpret_cast<const char*>(face);
+    for (std::size_t line = 0; line < sizeof(Face); line += 64) __builtin_prefetch(record + line);
+}
+
+}  // namespace
+
 // One frame: the mesh placed in front of the camera, stood z-up, turned by
 // spinAngle, every face in one batch.
 void display() {
@@ -33,7 +50,9 @@ void display() {
         glRotatef(static_cast<GLfloat>(spinAngle), 0.0f, 0.0f, 1.0f);
         glBegin(GL_TRIANGLES);
         const Face* faces = theModel->faces.get();
-        for (std::int32_t j = 0; j < theModel->faceCount; ++j) {
+        const std::int32_t faceCount = theModel->faceCount;
+        for (std::int32_t j = 0; j < faceCount; ++j) {
+            if (j + prefetchAhead < faceCount) prefetchFace(faces + j + prefetchAhead);
             for (int k = 0; k < 3; ++k) {
                 glNormal3dv(faces[j].cornerNormal[k]);
                 glVertex3dv(&faces[j].cornerPosition[k].x);
