@@ -68,8 +68,10 @@ int main(int argc, char** argv) {
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--pause") == 0 && i + 1 < argc) idleSeconds = std::max(0, std::atoi(argv[++i]));
-        else path = argv[i];
+        else if (std::strcmp(argv[i], "--pause") == 0 && i + 1 < argc)
+            idleSeconds = std::max(0, std::atoi(argv[++i]));
+        else
+            path = argv[i];
     }
     if (!path) {
         std::fputs("usage: first_frame [--runs N] [--pause SECONDS] MESH.off\n", stderr);

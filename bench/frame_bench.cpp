@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
-        else path = argv[i];
+        else
+            path = argv[i];
     }
     if (!path) {
         std::fputs("usage: frame_bench [--frames N] MESH.off\n", stderr);
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
             const int which = (frame + turn) % 2;
             const double start = now();
             if (which == 0) display();
-            else bareFrame(flat);
+            else
+                bareFrame(flat);
             glFinish();
             seconds[which] = now() - start;
         }
@@ -103,9 +105,10 @@ int main(int argc, char** argv) {
         bareSeconds.push_back(seconds[1]);
         ratios.push_back(seconds[0] / seconds[1]);
     }
-    std::printf("frame %s: %d faces: display %.4f s (+-%.0f%%), bare loop %.4f s (+-%.0f%%): "
-                "display = %.3fx the bare loop (median of %d frames each, in turns)\n",
-                path, theModel->faceCount, median(displaySeconds), 100 * spread(displaySeconds), median(bareSeconds),
-                100 * spread(bareSeconds), median(ratios), frames);
+    std::printf(
+        "frame %s: %d faces: display %.4f s (+-%.0f%%), bare loop %.4f s (+-%.0f%%): "
+        "display = %.3fx the bare loop (median of %d frames each, in turns)\n",
+        path, theModel->faceCount, median(displaySeconds), 100 * spread(displaySeconds), median(bareSeconds),
+        100 * spread(bareSeconds), median(ratios), frames);
     return 0;
 }

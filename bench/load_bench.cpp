@@ -162,8 +162,8 @@ Row measure(const char* path, int runs, int pause) {
         for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
             const Contender contender = contenders[(round + turn) % contenders.size()];
             if (pause > 0) ::sleep(static_cast<unsigned>(pause));
-            samples[contender] = inChild<Sample>([contender, path] { return runHere(contender, path); },
-                                                 contenderNames[contender]);
+            samples[contender] =
+                inChild<Sample>([contender, path] { return runHere(contender, path); }, contenderNames[contender]);
             seconds[contender].push_back(samples[contender].seconds);
             row.ran[contender] = true;
         }
@@ -206,8 +206,7 @@ void printLine(const Row& row, int pause) {
                 row.name.c_str(), row.header.faceCount, row.fileBytes / megabyte, model,
                 row.fileBytes / megabyte / model, 100 * row.noise[modelContender], row.ratioToFloor,
                 row.seconds[floorContender]);
-    if (pause == 0)
-        std::printf(", %.2fx fscanf (%.4f s)", row.ratioToFscanf, row.seconds[fscanfContender]);
+    if (pause == 0) std::printf(", %.2fx fscanf (%.4f s)", row.ratioToFscanf, row.seconds[fscanfContender]);
     std::printf("; with huge pages %.4f s", row.seconds[hugeContender]);
     if (pause > 0) {
         std::printf(", each run after %d s idle\n", pause);
@@ -246,8 +245,10 @@ int main(int argc, char** argv) {
     std::vector<const char*> paths;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--pause") == 0 && i + 1 < argc) pause = std::max(0, std::atoi(argv[++i]));
-        else paths.push_back(argv[i]);
+        else if (std::strcmp(argv[i], "--pause") == 0 && i + 1 < argc)
+            pause = std::max(0, std::atoi(argv[++i]));
+        else
+            paths.push_back(argv[i]);
     }
     if (paths.empty()) {
         std::fputs("usage: load_bench [--runs N] [--pause SECONDS] MESH.off...\n", stderr);

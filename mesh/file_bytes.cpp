@@ -1,7 +1,6 @@
 #include "mesh/file_bytes.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,7 +30,7 @@ long long readInto(int fd, char* buffer, std::size_t capacity) {
     return static_cast<long long>(done);
 }
 
-using Bytes = std::unique_ptr<char[], ReleaseBytes>;
+using Bytes = std::unique_ptr<char[]>;
 
 ReadStatus readStream(int fd, FileBytes& bytes) {
     std::size_t capacity = 1 << 16;
@@ -57,11 +56,6 @@ ReadStatus readStream(int fd, FileBytes& bytes) {
 
 }  // namespace
 
-void ReleaseBytes::operator()(char* bytes) const {
-    if (mappedBytes > 0) ::munmap(bytes, mappedBytes);
-    else delete[] bytes;
-}
-
 ReadStatus readFileBytes(const char* path, FileBytes& bytes) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return ReadStatus::cannotOpen;
@@ -72,15 +66,6 @@ ReadStatus readFileBytes(const char* path, FileBytes& bytes) {
     if (!S_ISREG(info.st_mode)) return readStream(fd, bytes);
 
     const auto expected = static_cast<std::size_t>(info.st_size);
-    if (expected > 0) {
-        void* mapped = ::mmap(nullptr, expected, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-        if (mapped != MAP_FAILED) {
-            bytes.data = Bytes(static_cast<char*>(mapped), ReleaseBytes{expected});
-            bytes.size = expected;
-            return ReadStatus::ok;
-        }
-    }
-
     // One spare byte tells whether the file grew since fstat; if it did, the
     // rest is read as a stream would be.
     Bytes buffer(new (std::nothrow) char[expected + 1]);

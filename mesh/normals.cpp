@@ -383,8 +383,7 @@ bool fillAndSmooth(Face* faces, std::int32_t faceCount, const std::int32_t* corn
     };
     std::vector<char> anyLeft(static_cast<std::size_t>(chunks), 0);
     shareOut(workers, chunks, [&](std::int64_t c) {
-        if constexpr (std::is_same_v<Fill, NoFill>)
-            anyLeft[c] = sumGroups(pass, first(c), first(c + 1), faceCount);
+        if constexpr (std::is_same_v<Fill, NoFill>) anyLeft[c] = sumGroups(pass, first(c), first(c + 1), faceCount);
         else
             anyLeft[c] = fillAndSum(pass, first(c), first(c + 1), fill);
     });

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr std::size_t maxKeywordLength = 11;
-  // what a "%s" into char[12] can hold
+// what a "%s" into char[12] can hold
 
 // The white space of the C locale, which is what scanf skips.
 constexpr std::array<bool, 256> spaceTable = [] {
@@ -87,8 +87,8 @@ std::string quoteToken(Token token) {
 }
 
 bool fail(Reader& r, const char* at, std::string_view expected, std::string_view found) {
-    r.error = std::string(r.path) + ":" + std::to_string(lineOf(r, at)) + ": " + describeRecord(r) +
-              ": expected " + std::string(expected) + ", found " + std::string(found);
+    r.error = std::string(r.path) + ":" + std::to_string(lineOf(r, at)) + ": " + describeRecord(r) + ": expected " +
+              std::string(expected) + ", found " + std::string(found);
     return false;
 }
 
@@ -137,9 +137,8 @@ bool readVertexIndex(Reader& r, std::int32_t vertexCount, std::int32_t& index) {
     if (!readInt(r, index)) return false;
     if (index >= 0 && index < vertexCount) return true;
     while (isSpace(*before)) ++before;
-    const std::string expected = vertexCount == 0
-                                     ? std::string("no face records in a mesh without vertices")
-                                     : "a vertex index in 0.." + std::to_string(vertexCount - 1);
+    const std::string expected = vertexCount == 0 ? std::string("no face records in a mesh without vertices")
+                                                  : "a vertex index in 0.." + std::to_string(vertexCount - 1);
     return fail(r, before, expected, quoteToken({before, r.p}));
 }
 
@@ -170,8 +169,8 @@ bool checkRoom(Reader& r, const char* vertexCountAt, const char* faceCountAt, st
     if (8 * static_cast<std::uint64_t>(faceCount) > room - vertexBytes) {
         r.record = Record::faceCount;
         return fail(r, faceCountAt,
-                    "at most " + std::to_string((room - vertexBytes) / 8) + " faces in the " +
-                        std::to_string(room) + " bytes that follow the header",
+                    "at most " + std::to_string((room - vertexBytes) / 8) + " faces in the " + std::to_string(room) +
+                        " bytes that follow the header",
                     quoteCount(faceCount));
     }
     return true;
@@ -429,8 +428,8 @@ bool readModelNumbers(std::string_view text, std::string_view path, Model& model
     model.faces = allocateTable<Face>(model.faceCount);  // first written by fillFaceTable, block by block
     corners = allocateWrittenTable<std::int32_t>(3 * std::int64_t{model.faceCount});
     if ((model.vertexCount > 0 && !model.vertices) || (model.faceCount > 0 && (!model.faces || !corners))) {
-        error = std::string(path) + ": not enough memory for " + std::to_string(model.vertexCount) +
-                " vertices and " + std::to_string(model.faceCount) + " faces";
+        error = std::string(path) + ": not enough memory for " + std::to_string(model.vertexCount) + " vertices and " +
+                std::to_string(model.faceCount) + " faces";
         model = Model{};
         corners = nullptr;
         return false;

@@ -1,5 +1,6 @@
 // Every mesh in examples/ through the real tarvexgl binary: it loads and the
 // window keeps turning. Needs an X display (make test starts Xvfb).
+#include <X11/Xlib.h>  // last: its macros (None, Bool, Status) break other headers
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include <vector>
 
 #include "run_process.h"
-
-#include <X11/Xlib.h>  // last: its macros (None, Bool, Status) break other headers
 
 namespace {
 

@@ -172,7 +172,8 @@ std::vector<Face> randomMesh(std::mt19937_64& random, int vertexCount, int faceC
         std::int32_t index[3];
         for (std::int32_t& i : index) i = static_cast<std::int32_t>(random() % static_cast<unsigned>(vertexCount));
         if (random() % 10 == 0) index[2] = index[1];  // degenerate: zero normal
-        faces.push_back(triangle(vertices[index[0]], vertices[index[1]], vertices[index[2]], index[0], index[1], index[2]));
+        faces.push_back(
+            triangle(vertices[index[0]], vertices[index[1]], vertices[index[2]], index[0], index[1], index[2]));
     }
     return faces;
 }

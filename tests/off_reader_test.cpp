@@ -254,10 +254,29 @@ std::string coordinate(std::mt19937_64& random) {
         case 0: std::snprintf(buffer, sizeof buffer, "%.17g", value); return buffer;
         case 1: std::snprintf(buffer, sizeof buffer, "%.3e", value); return buffer;
         case 2: {  // on both sides of the limits of the exact quick conversion
-            const char* edges[] = {"9007199254740992", "9007199254740993", "9007199254740991e-3", "1e22", "1e23",
-                                   "3e-22", "3e-23", "123456789012345678", "1234567890123456789",
-                                   "12345678901234567890", "0.0000000000000000001", "-0", "+.5", "5.", "007.50",
-                                   "1E+2", "1e-0", "0e999", "1e-400", "2e400", "0x1.8p1", "-inf", "nan"};
+            const char* edges[] = {"9007199254740992",
+                                   "9007199254740993",
+                                   "9007199254740991e-3",
+                                   "1e22",
+                                   "1e23",
+                                   "3e-22",
+                                   "3e-23",
+                                   "123456789012345678",
+                                   "1234567890123456789",
+                                   "12345678901234567890",
+                                   "0.0000000000000000001",
+                                   "-0",
+                                   "+.5",
+                                   "5.",
+                                   "007.50",
+                                   "1E+2",
+                                   "1e-0",
+                                   "0e999",
+                                   "1e-400",
+                                   "2e400",
+                                   "0x1.8p1",
+                                   "-inf",
+                                   "nan"};
             return edges[random() % (sizeof edges / sizeof edges[0])];
         }
         default: std::snprintf(buffer, sizeof buffer, "%.9g", value); return buffer;

@@ -202,7 +202,8 @@ TEST_F(Window, FlatFacesAreLitByTheirNormalAndTheFixedLight) {
 // anticlockwise seen from outside.
 std::string ball() {
     const int rows = 24, columns = 48;
-    std::string text = "OFF " + std::to_string((rows + 1) * columns) + " " + std::to_string(2 * rows * columns) + " 0\n";
+    std::string text =
+        "OFF " + std::to_string((rows + 1) * columns) + " " + std::to_string(2 * rows * columns) + " 0\n";
     for (int i = 0; i <= rows; ++i)
         for (int j = 0; j < columns; ++j) {
             const double phi = pi * (0.1 + 0.8 * i / rows), theta = 2 * pi * j / columns;

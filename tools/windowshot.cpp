@@ -68,10 +68,11 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {
-        std::fputs("usage: windowshot TITLE OUT.png [SETTLE_SECONDS]\n"
-                   "Waits up to 10 s for a viewable window titled TITLE on $DISPLAY, then\n"
-                   "SETTLE_SECONDS more (default 1) for it to draw, and saves it as PNG.\n",
-                   stderr);
+        std::fputs(
+            "usage: windowshot TITLE OUT.png [SETTLE_SECONDS]\n"
+            "Waits up to 10 s for a viewable window titled TITLE on $DISPLAY, then\n"
+            "SETTLE_SECONDS more (default 1) for it to draw, and saves it as PNG.\n",
+            stderr);
         return 2;
     }
     const char* title = argv[1];
