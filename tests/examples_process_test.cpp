@@ -1,6 +1,5 @@
 // Every mesh in examples/ through the real tarvexgl binary: it loads and the
 // window keeps turning. Needs an X display (make test starts Xvfb).
-#include <X11/Xlib.h>  // last: its macros (None, Bool, Status) break other headers
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +10,10 @@
 #include <vector>
 
 #include "run_process.h"
+
+// clang-format off
+#include <X11/Xlib.h>  // last: its macros (None, Bool, Status) break other headers
+// clang-format on
 
 namespace {
 
