@@ -216,7 +216,7 @@ struct Run {
 };
 
 struct Batch {
-    Table<double> x, y, z;           // the stream, streamCapacity long
+    Table<double> x, y, z;           // the stream, at most streamCapacity long
     std::vector<std::int32_t> face;  // the faces of the batch's groups, group after group
     std::vector<Run> runs;
     std::int64_t streamUsed = 0;
@@ -323,31 +323,39 @@ void copyStream(const Face* faces, Batch& batch, const std::int32_t* groupFaces,
 
 bool sumBigGroups(Face* faces, std::int32_t vertexSpan, int k, const Chains& c, int threads) {
     if (!c.anyBig[k]) return true;
+    // The stream never needs more room than the big groups hold together, so
+    // a small mesh with one big group does not pay for the whole buffer.
+    std::int64_t bigFaces = 0;
+    for (std::int32_t v = 0; v < vertexSpan; ++v) {
+        const std::int32_t size = c.group[3 * std::int64_t{v} + k].size;
+        if (size >= bigGroup) bigFaces += size;
+    }
+    const std::int64_t capacity = std::min(streamCapacity, bigFaces);
     Batch batch;
     for (std::int32_t v = 0; v < vertexSpan; ++v) {
         const Group& g = c.group[3 * std::int64_t{v} + k];
         if (g.size < bigGroup) continue;
         if (!batch.x) {
-            batch.x = allocateTable<double>(streamCapacity);
-            batch.y = allocateTable<double>(streamCapacity);
-            batch.z = allocateTable<double>(streamCapacity);
+            batch.x = allocateTable<double>(capacity);
+            batch.y = allocateTable<double>(capacity);
+            batch.z = allocateTable<double>(capacity);
             if (!batch.x || !batch.y || !batch.z) return false;
         }
-        if (batch.streamUsed + g.size > streamCapacity) {
+        if (batch.streamUsed + g.size > capacity) {
             sumBatch(faces, k, batch, threads);
             batch.face.clear();
         }
         const auto faceAt = static_cast<std::int64_t>(batch.face.size());
         for (std::int32_t j = g.first; j != none; j = c.next[3 * std::int64_t{j} + k]) batch.face.push_back(j);
         const std::int32_t* groupFaces = batch.face.data() + faceAt;
-        if (g.size <= streamCapacity) {
+        if (g.size <= capacity) {
             const std::int64_t begin = batch.streamUsed;
             copyStream(faces, batch, groupFaces, g.size);
             addRuns(batch, faceAt, g.size, begin, batch.streamUsed, true);
             continue;
         }
-        for (std::int64_t stretch = 0; stretch < g.size; stretch += streamCapacity) {
-            const std::int64_t length = std::min<std::int64_t>(streamCapacity, g.size - stretch);
+        for (std::int64_t stretch = 0; stretch < g.size; stretch += capacity) {
+            const std::int64_t length = std::min<std::int64_t>(capacity, g.size - stretch);
             copyStream(faces, batch, groupFaces + stretch, length);
             addRuns(batch, faceAt, g.size, 0, length, stretch + length == g.size);
             sumBatch(faces, k, batch, threads);
