@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -53,8 +54,10 @@ Digest loadFloor(const char* path) {
     }
     const auto coordinateCount = static_cast<std::size_t>(3 * counts[0]);
     const auto integerCount = static_cast<std::size_t>(4 * counts[1]);
-    double* coordinates = static_cast<double*>(std::malloc(sizeof(double) * coordinateCount));
-    std::int32_t* integers = static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * integerCount));
+    // At least one element each, so that an empty mesh still gets a pointer.
+    auto* coordinates = static_cast<double*>(std::malloc(sizeof(double) * std::max<std::size_t>(coordinateCount, 1)));
+    auto* integers =
+        static_cast<std::int32_t*>(std::malloc(sizeof(std::int32_t) * std::max<std::size_t>(integerCount, 1)));
     for (std::size_t i = 0; i < coordinateCount; ++i) {
         p = skipSpace(p, end);
         p = std::from_chars(p, end, coordinates[i]).ptr;

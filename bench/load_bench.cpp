@@ -222,7 +222,7 @@ void printLine(const Row& row, int pause) {
 void printTable(const std::vector<Row>& rows) {
     std::printf("\n| mesh | faces | MB | Model s | MB/s | noise | floor s | x floor | fscanf s | x fscanf |");
     std::printf(" huge pages s |");
-    for (int s = 0; s < stageCount; ++s) std::printf(" %s s |", stageNames[s]);
+    for (const char* stageName : stageNames) std::printf(" %s s |", stageName);
     std::printf(" peak MB | bound MB | after MB | tables MB |\n|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|");
     for (int s = 0; s < stageCount; ++s) std::printf("--:|");
     std::printf("--:|--:|--:|--:|\n");
@@ -232,7 +232,7 @@ void printTable(const std::vector<Row>& rows) {
                     row.header.faceCount, row.fileBytes / megabyte, model, row.fileBytes / megabyte / model,
                     100 * row.noise[modelContender], row.seconds[floorContender], row.ratioToFloor,
                     row.seconds[fscanfContender], row.ratioToFscanf, row.seconds[hugeContender]);
-        for (int s = 0; s < stageCount; ++s) std::printf(" %.4f |", row.stage[s]);
+        for (double stage : row.stage) std::printf(" %.4f |", stage);
         std::printf(" %.1f | %.1f | %.1f | %.1f |\n", row.peakBytes / megabyte, row.boundBytes / megabyte,
                     row.afterBytes / megabyte, row.tableBytes / megabyte);
     }

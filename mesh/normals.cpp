@@ -180,7 +180,7 @@ void sumLeftGroups(const Pass& p, std::int32_t first, std::int32_t last) {
 // and the one being summed stay in a core's second-level cache.
 constexpr std::int32_t blockFaces = 2048;
 // What a thread takes at a time: 32 blocks.
-constexpr std::int64_t chunkFaces = 32 * blockFaces;
+constexpr std::int64_t chunkFaces = std::int64_t{32} * blockFaces;
 
 // Faces [first, last): filled block by block, the groups that start in a
 // block summed once the block after it is filled.

@@ -400,7 +400,7 @@ bool parseBody(Reader& r, Model& model, std::int32_t* corners, int threads) {
     std::int64_t lastReached = 0;
     shareOut(workers, chunks, [&](std::int64_t c) {
         const std::int64_t reached = parseChunk(model, corners, cut[c], cut[c + 1], firstToken[c]);
-        failed[c] = reached < 0;
+        failed[c] = static_cast<char>(reached < 0);
         if (c == chunks - 1) lastReached = reached;
     });
     // The last chunk ends where the text does, so it reaches every token the

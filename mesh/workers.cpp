@@ -40,9 +40,8 @@ void* allocateBig(std::size_t bytes) {
 void populateForWriting(void* begin, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE
     static const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = reinterpret_cast<std::uintptr_t>(begin) / pageSize * pageSize;
-    const auto last = reinterpret_cast<std::uintptr_t>(begin) + bytes;
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+    const std::uintptr_t intoPage = reinterpret_cast<std::uintptr_t>(begin) % pageSize;
+    ::madvise(static_cast<char*>(begin) - intoPage, bytes + intoPage, MADV_POPULATE_WRITE);
 #else
     (void)begin;
     (void)bytes;

@@ -1,8 +1,8 @@
 // Face and corner normals: the worked cases on literal triangles, and bit for
 // bit agreement with the plain all-pairs scan that defines the corner sums.
-#include <fenv.h>
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -94,7 +94,7 @@ TEST(Normals, DegenerateTriangleGivesZerosWithoutDividingByZero) {
     smoothCornerNormals(faces.data(), 1);
     fedisableexcept(FE_DIVBYZERO | FE_INVALID);
     expectVec(faces[0].faceNormal, {0, 0, 0});
-    for (int k = 0; k < 3; ++k) expectVec(faces[0].cornerNormal[k], {0, 0, 0});
+    for (const double* corner : faces[0].cornerNormal) expectVec(corner, {0, 0, 0});
 
     // A nearly degenerate triangle still gets a unit normal: no tolerance.
     Face sliver = triangle({0, 0, 0}, {1e-70, 0, 0}, {0, 1e-70, 0}, 0, 1, 2);
@@ -258,6 +258,7 @@ TEST(Normals, AFanTooBigToSumInOneGoHasTheScansBits) {
     }
     const Vertex apex = {0, 0, 10};
     std::vector<Face> seeded;
+    seeded.reserve(static_cast<std::size_t>(faceCount));
     for (int j = 0; j < faceCount; ++j) seeded.push_back(triangle(apex, ring[j], ring[j + 1], 0, 1 + j, 2 + j));
     const std::vector<Face> two = smoothedOnThreads(seeded, faceCount + 2, 2);
     expectSameBitsAsScan(seeded, two, 997);

@@ -68,14 +68,14 @@ Mesh tubeAround(Curve curve, double tube, int rows, int columns) {
 
 Mesh torus(long faces) {
     const int columns = std::max(3, static_cast<int>(std::sqrt(faces / 6.0)));
-    const int rows = std::max(3, static_cast<int>(faces / (2 * columns)));
+    const int rows = std::max(3, static_cast<int>(faces / (2L * columns)));
     return tubeAround([](double t) { return Point{12 * std::cos(t), 12 * std::sin(t), 0}; }, 4.5, rows, columns);
 }
 
 // A trefoil knot: asymmetric enough to show which way it turns.
 Mesh knot(long faces) {
     const int columns = std::max(3, static_cast<int>(std::sqrt(faces / 16.0)));
-    const int rows = std::max(3, static_cast<int>(faces / (2 * columns)));
+    const int rows = std::max(3, static_cast<int>(faces / (2L * columns)));
     return tubeAround(
         [](double t) {
             return Point{4.2 * (std::sin(t) + 2 * std::sin(2 * t)), 4.2 * (std::cos(t) - 2 * std::cos(2 * t)),
@@ -121,7 +121,7 @@ Mesh lathe(const std::vector<ProfilePoint>& profile, int columns) {
 // Latitude-longitude sphere of radius 13 with a vertex at each pole.
 Mesh sphere(long faces) {
     const int columns = std::max(3, static_cast<int>(std::sqrt(faces / 2.0)));
-    const int bands = std::max(2, static_cast<int>(faces / (2 * columns)) + 1);
+    const int bands = std::max(2, static_cast<int>(faces / (2L * columns)) + 1);
     std::vector<ProfilePoint> profile{{0, 13}};
     for (int i = 1; i < bands; ++i) {
         const double phi = pi * i / bands;
@@ -157,7 +157,7 @@ std::vector<ProfilePoint> evenlySpaced(const std::vector<ProfilePoint>& line, in
 // foot), so no back face is ever seen.
 Mesh vase(long faces) {
     const int columns = std::max(3, static_cast<int>(std::sqrt(faces / 2.0)));
-    const int rows = std::max(1, static_cast<int>(faces / (2 * columns)));
+    const int rows = std::max(1, static_cast<int>(faces / (2L * columns)));
     const double wall = 0.8, floor = -13.5, dense = 4000;
     const auto outer = [](double u) { return 7.5 + 4 * std::sin(1.6 * pi * u) + 3 * std::pow(u, 8); };
     const auto height = [](double u) { return -15 + 30 * u; };
