@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "mesh/model.h"
+#include "screen_projection.h"
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 constexpr int width = 800, height = 600;
 
 std::vector<std::string> examplePaths() {
@@ -29,19 +29,11 @@ struct Box {
     double nearest = 1e300;  // smallest distance in front of the eye
 };
 
-// Where the viewer puts a mesh point, by hand: turn about z, stand z up,
-// move 10 up and 35 in front of the eye, 100-degree vertical field of view.
 void addProjection(Box& box, const Vertex& p, double angleDegrees) {
-    const double a = angleDegrees * pi / 180.0;
-    const double x = p.x * std::cos(a) - p.y * std::sin(a);
-    const double y = p.x * std::sin(a) + p.y * std::cos(a);
-    const double up = p.z + 10.0, depth = y + 35.0;
-    const double f = 1.0 / std::tan(50.0 * pi / 180.0);
-    const double sx = (f * height / width * x / depth + 1.0) * width / 2.0;
-    const double sy = (f * up / depth + 1.0) * height / 2.0;
-    box.left = std::min(box.left, sx), box.right = std::max(box.right, sx);
-    box.bottom = std::min(box.bottom, sy), box.top = std::max(box.top, sy);
-    box.nearest = std::min(box.nearest, depth);
+    const ScreenPoint s = projectToScreen(p, angleDegrees, width, height);
+    box.left = std::min(box.left, s.x), box.right = std::max(box.right, s.x);
+    box.bottom = std::min(box.bottom, s.y), box.top = std::max(box.top, s.y);
+    box.nearest = std::min(box.nearest, s.depth);
 }
 
 TEST(Examples, ThereAreSeveral) { EXPECT_GE(examplePaths().size(), 3u); }

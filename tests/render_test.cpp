@@ -12,6 +12,7 @@
 #include <string>
 
 #include "mesh/model.h"
+#include "screen_projection.h"
 #include "temp_file.h"
 #include "viewer/viewer.h"
 
@@ -42,26 +43,6 @@ Rgb readPixel(int x, int y) {
                    << expected << " (+-" << tolerance << ")\n  Observed: " << observed[0] << " " << observed[1] << " "
                    << observed[2];
     return ::testing::AssertionSuccess();
-}
-
-struct ScreenPoint {
-    double x, y;
-};
-
-// Where mesh point p lands in a viewport of width x height at the given
-// turntable angle, worked out by hand: turn about z, stand z up (x, y, z) ->
-// (x, z, -y), move by (0, 10, -20), camera at z = 15 looking down -z, then a
-// perspective with a 100-degree vertical field of view.
-ScreenPoint project(const Vertex& p, double angleDegrees, int width, int height) {
-    const double a = angleDegrees * pi / 180.0;
-    const double x = p.x * std::cos(a) - p.y * std::sin(a);
-    const double y = p.x * std::sin(a) + p.y * std::cos(a);
-    const double eye[3] = {x, p.z + 10.0, -y - 20.0 - 15.0};
-    const double f = 1.0 / std::tan(50.0 * pi / 180.0);
-    const double aspect = static_cast<double>(width) / height;
-    const double ndcX = f / aspect * eye[0] / -eye[2];
-    const double ndcY = f * eye[1] / -eye[2];
-    return {(ndcX + 1.0) * width / 2.0, (ndcY + 1.0) * height / 2.0};
 }
 
 // A small triangle in the mesh's x-z plane whose centroid is `c`.
@@ -110,8 +91,8 @@ protected:
         for (int i = 0; i < 20; ++i) glutMainLoopEvent();
         firstFrameAngle = spinAngle;
         glFinish();
-        firstFrame = readPixel(static_cast<int>(project({0, -8, 3}, 10, windowWidth, windowHeight).x),
-                               static_cast<int>(project({0, -8, 3}, 10, windowWidth, windowHeight).y));
+        firstFrame = readPixel(static_cast<int>(projectToScreen({0, -8, 3}, 10, windowWidth, windowHeight).x),
+                               static_cast<int>(projectToScreen({0, -8, 3}, 10, windowWidth, windowHeight).y));
     }
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
@@ -159,7 +140,7 @@ TEST_F(Window, KnownVertexLandsWhereTheMatricesPutIt) {
                                           << ") at " << c.angle << " degrees in " << c.width << "x" << c.height);
         loadThroughPrompt(triangleAround(c.centre));
         drawAt(c.angle, c.width, c.height);
-        const ScreenPoint s = project(c.centre, c.angle, c.width, c.height);
+        const ScreenPoint s = projectToScreen(c.centre, c.angle, c.width, c.height);
         const int x = static_cast<int>(s.x), y = static_cast<int>(s.y);
         EXPECT_NE(readPixel(x, y), (Rgb{background, background, background})) << "at (" << x << "," << y << ")";
         for (const auto& [dx, dy] : {std::pair{8, 0}, {-8, 0}, {0, 8}, {0, -8}})
@@ -193,7 +174,7 @@ TEST_F(Window, FlatFacesAreLitByTheirNormalAndTheFixedLight) {
         SCOPED_TRACE(c.name);
         loadThroughPrompt(c.mesh);
         drawAt(0);
-        const ScreenPoint s = project(centroid, 0, windowWidth, windowHeight);
+        const ScreenPoint s = projectToScreen(centroid, 0, windowWidth, windowHeight);
         EXPECT_TRUE(probeGrey(static_cast<int>(s.x), static_cast<int>(s.y), litGrey(c.eyeNormal), 2));
     }
 }
@@ -223,7 +204,7 @@ std::string ball() {
 
 TEST_F(Window, LitSideStaysWithTheCameraAsTheMeshTurns) {
     loadThroughPrompt(ball());
-    const ScreenPoint centre = project({0, 0, 0}, 0, windowWidth, windowHeight);
+    const ScreenPoint centre = projectToScreen({0, 0, 0}, 0, windowWidth, windowHeight);
     const int x = static_cast<int>(centre.x), y = static_cast<int>(centre.y);
     for (double angle : {0.0, 90.0, 180.0, 270.0}) {
         SCOPED_TRACE(::testing::Message() << angle << " degrees");
