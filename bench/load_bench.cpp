@@ -12,8 +12,8 @@
 // ratios are medians of the ratios within each round.
 //
 // With --pause, every run waits that long first, as a viewer's load comes
-// after the user has typed a path; only the constructor (with and without
-// huge pages) and the floor run then.
+// after the user has typed a path; only the constructor and the floor run
+// then.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,12 +29,11 @@
 #include "bench/digest.h"
 #include "bench/stages.h"
 #include "mesh/model.h"
-#include "mesh/workers.h"
 
 namespace {
 
-enum Contender { modelContender, hugeContender, stagesContender, floorContender, fscanfContender, contenderCount };
-const char* const contenderNames[contenderCount] = {"Model", "Model with huge pages", "stages", "floor", "fscanf"};
+enum Contender { modelContender, stagesContender, floorContender, fscanfContender, contenderCount };
+const char* const contenderNames[contenderCount] = {"Model", "stages", "floor", "fscanf"};
 
 struct Sample {
     double seconds = 0;
@@ -69,7 +68,6 @@ bool resetPeak() {
 
 Sample runHere(Contender contender, const char* path) {
     Sample sample;
-    if (contender == hugeContender) adviseHugePages(true);
     if (!resetPeak()) {
         std::fputs("load_bench: cannot reset the peak resident size (/proc/self/clear_refs)\n", stderr);
         std::exit(2);
@@ -83,8 +81,7 @@ Sample runHere(Contender contender, const char* path) {
     };
     Digest digest;
     switch (contender) {
-        case modelContender:
-        case hugeContender: {
+        case modelContender: {
             const Model model(path);
             stop();
             digest = digestModel(model);
@@ -154,7 +151,7 @@ Row measure(const char* path, int runs, int pause) {
     ::stat(path, &info);
     row.fileBytes = static_cast<double>(info.st_size);
 
-    std::vector<Contender> contenders = {modelContender, hugeContender, floorContender};
+    std::vector<Contender> contenders = {modelContender, floorContender};
     if (pause == 0) contenders.insert(contenders.end(), {stagesContender, fscanfContender});
     std::vector<double> seconds[contenderCount], stage[stageCount], toFloor, toFscanf, peak, after;
     for (int round = 0; round < runs; ++round) {
@@ -207,7 +204,6 @@ void printLine(const Row& row, int pause) {
                 row.fileBytes / megabyte / model, 100 * row.noise[modelContender], row.ratioToFloor,
                 row.seconds[floorContender]);
     if (pause == 0) std::printf(", %.2fx fscanf (%.4f s)", row.ratioToFscanf, row.seconds[fscanfContender]);
-    std::printf("; with huge pages %.4f s", row.seconds[hugeContender]);
     if (pause > 0) {
         std::printf(", each run after %d s idle\n", pause);
         return;
@@ -221,17 +217,16 @@ void printLine(const Row& row, int pause) {
 
 void printTable(const std::vector<Row>& rows) {
     std::printf("\n| mesh | faces | MB | Model s | MB/s | noise | floor s | x floor | fscanf s | x fscanf |");
-    std::printf(" huge pages s |");
     for (const char* stageName : stageNames) std::printf(" %s s |", stageName);
-    std::printf(" peak MB | bound MB | after MB | tables MB |\n|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|");
+    std::printf(" peak MB | bound MB | after MB | tables MB |\n|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|");
     for (int s = 0; s < stageCount; ++s) std::printf("--:|");
     std::printf("--:|--:|--:|--:|\n");
     for (const Row& row : rows) {
         const double model = row.seconds[modelContender];
-        std::printf("| %s | %ld | %.1f | %.4f | %.0f | %.0f%% | %.4f | %.2f | %.4f | %.2f | %.4f |", row.name.c_str(),
+        std::printf("| %s | %ld | %.1f | %.4f | %.0f | %.0f%% | %.4f | %.2f | %.4f | %.2f |", row.name.c_str(),
                     row.header.faceCount, row.fileBytes / megabyte, model, row.fileBytes / megabyte / model,
                     100 * row.noise[modelContender], row.seconds[floorContender], row.ratioToFloor,
-                    row.seconds[fscanfContender], row.ratioToFscanf, row.seconds[hugeContender]);
+                    row.seconds[fscanfContender], row.ratioToFscanf);
         for (double stage : row.stage) std::printf(" %.4f |", stage);
         std::printf(" %.1f | %.1f | %.1f | %.1f |\n", row.peakBytes / megabyte, row.boundBytes / megabyte,
                     row.afterBytes / megabyte, row.tableBytes / megabyte);

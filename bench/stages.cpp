@@ -17,19 +17,20 @@ namespace {
     std::exit(2);
 }
 
-// Splits the faces between threads as fillFaceTable does.
+// Splits the faces between threads in equal runs.
 template <class PerFace>
 void forEachFace(Model& model, int threads, const PerFace& perFace) {
     const int count = threadsFor(model.faceCount, 50000, threads);
     runParts(count, [&](int t) {
-        const auto last = static_cast<std::int32_t>(partBegin(model.faceCount, t + 1, count));
-        for (auto j = static_cast<std::int32_t>(partBegin(model.faceCount, t, count)); j < last; ++j)
+        const auto last = static_cast<std::int32_t>(std::int64_t{model.faceCount} * (t + 1) / count);
+        for (auto j = static_cast<std::int32_t>(std::int64_t{model.faceCount} * t / count); j < last; ++j)
             perFace(model.faces[j]);
     });
 }
 
 }  // namespace
 
+// The steps of loadModel on a regular file, each timed on its own.
 void loadInStages(const char* path, Model& model, double seconds[stageCount]) {
     const int threads = availableThreads();
     double t = now();
@@ -38,28 +39,33 @@ void loadInStages(const char* path, Model& model, double seconds[stageCount]) {
         t = now();
         into = t - then;
     };
-    FileBytes bytes;
-    if (readFileBytes(path, bytes) != ReadStatus::ok) fail(std::string("cannot read ") + path);
-    lap(seconds[readStage]);
-    std::string error;
-    Table<std::int32_t> corners;
-    if (!readModelNumbers(bytes.text(), path, model, corners, error, threads)) fail(error);
-    bytes = FileBytes{};
+    OffNumbers numbers;
+    {
+        MeshFile file;
+        FileBytes bytes;
+        if (!openMeshFile(path, file) || !file.regular || readRegularFile(file, bytes) != ReadStatus::ok)
+            fail(std::string("cannot read ") + path);
+        lap(seconds[readStage]);
+        std::string error;
+        if (!readOffText(bytes.text(), path, numbers, error, threads)) fail(error);
+    }
     lap(seconds[parseStage]);
-    // Pages faulted in a block at a time, as fillFaceTable does.
-    populateForWriting(model.faces.get(), sizeof(Face) * static_cast<std::size_t>(model.faceCount));
-    const std::int32_t* corner = corners.get();
-    forEachFace(model, threads, [&model, corner](Face& face) {
+    model.vertexCount = numbers.vertexCount;
+    model.faceCount = numbers.faceCount;
+    model.faces = allocateWrittenTable<Face>(model.faceCount);
+    const Vertex* vertices = numbers.vertices.get();
+    const std::int32_t* corner = numbers.corners.get();
+    forEachFace(model, threads, [&model, vertices, corner](Face& face) {
         const std::int64_t j = &face - model.faces.get();
         for (int k = 0; k < 3; ++k) {
             face.vertexIndex[k] = corner[3 * j + k];
-            face.cornerPosition[k] = model.vertices[face.vertexIndex[k]];
+            face.cornerPosition[k] = vertices[face.vertexIndex[k]];
         }
     });
     lap(seconds[tableStage]);
     forEachFace(model, threads, [](Face& face) { computeFaceNormal(face); });
     lap(seconds[faceNormalStage]);
-    if (!smoothCornerNormals(model.faces.get(), model.faceCount, corners.get(), model.vertexCount, threads))
-        fail("not enough memory for the corner normals");
+    smoothCornerNormals(model.faces.get(), model.faceCount);
     lap(seconds[cornerNormalStage]);
+    model.vertices = std::move(numbers.vertices);
 }

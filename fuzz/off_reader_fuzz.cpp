@@ -1,6 +1,6 @@
-// libFuzzer target for the OFF reader: the bytes of a file go to buildModel
-// as the viewer hands them over, and a refusal returns here instead of ending
-// the process. Besides what the sanitizers catch, every input is held to the
+// libFuzzer target for the OFF reader: the bytes of a file go through the
+// viewer's own load (loadModel, from a file in memory), and a refusal returns
+// here instead of ending the process. Besides what the sanitizers catch, every input is held to the
 // reader's promises:
 //   - a refused file gets one line of printable text naming the file, and
 //     the model is left empty;
@@ -9,6 +9,9 @@
 //     then every count, position and index agrees with that reading, bit for
 //     bit;
 //   - no single allocation exceeds what the input's length can justify.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mesh/off_reader.h"
+#include "mesh/model.h"
 
 // The sanitizer runtimes provide these; in a build without one they are null
 // and the allocation check is skipped. NOLINTBEGIN(bugprone-reserved-identifier)
@@ -39,7 +42,7 @@ namespace {
 // a face record needs at least, so 23 times the input. The rest (the vertex
 // table, the error text, one token copied for strtod) is smaller than that.
 std::size_t allocationLimitFor(std::size_t inputSize) { return sizeof(Face) * (inputSize / 8) + inputSize + 4096; }
-std::size_t allocationLimit = 0;  // 0: not inside buildModel
+std::size_t allocationLimit = 0;  // 0: not inside loadModel
 
 void checkAllocation(const volatile void* /*block*/, std::size_t size) {
     if (allocationLimit == 0 || size <= allocationLimit) return;
@@ -128,10 +131,10 @@ bool readReference(std::string_view text, Reference& ref) {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-void checkRefusal(const Model& model, const std::string& error) {
+void checkRefusal(const Model& model, const std::string& error, const std::string& path) {
     if (model.vertexCount != 0 || model.faceCount != 0 || model.vertices || model.faces)
         violation("a refused file left a model behind");
-    if (error.rfind("fuzz.off:", 0) != 0) violation("the error does not start with the file name", error);
+    if (error.rfind(path + ":", 0) != 0) violation("the error does not start with the file name", error);
     for (const char c : error)
         if (c < 0x20 || c > 0x7e) violation("the error holds a byte that is not printable", error);
 }
@@ -164,11 +167,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                __sanitizer_install_malloc_and_free_hooks(checkAllocation, ignoreFree);
     static_cast<void>(hooked);
 
+    // A regular file that lives in memory, opened by its path as the viewer
+    // opens a mesh.
+    static const int file = memfd_create("fuzz.off", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(file);
+    if (file < 0 || ::ftruncate(file, 0) != 0 || ::pwrite(file, data, size, 0) != static_cast<ssize_t>(size))
+        violation("cannot write the input to a file in memory");
+
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Model model;
     std::string error;
     allocationLimit = allocationLimitFor(size);
-    const bool accepted = buildModel(text, "fuzz.off", model, error);
+    const bool accepted = loadModel(path.c_str(), model, error);
     allocationLimit = 0;
 
     Reference ref;
@@ -178,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (accepted) {
         checkAcceptance(model, ref);
     } else {
-        checkRefusal(model, error);
+        checkRefusal(model, error, path);
     }
     return 0;
 }

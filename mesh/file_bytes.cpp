@@ -4,16 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <new>
+
+#include "mesh/workers.h"
+
+MeshFile::~MeshFile() {
+    if (fd >= 0) ::close(fd);
+}
+
+bool openMeshFile(const char* path, MeshFile& file) {
+    file.fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) return false;
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    file.regular = S_ISREG(info.st_mode);
+    return true;
+}
 
 namespace {
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-};
 
 // Reads until end of file or until `capacity` is full; -1 on a read error.
 long long readInto(int fd, char* buffer, std::size_t capacity) {
@@ -30,53 +40,42 @@ long long readInto(int fd, char* buffer, std::size_t capacity) {
     return static_cast<long long>(done);
 }
 
-using Bytes = std::unique_ptr<char[]>;
+constexpr std::size_t chunkBytes = std::size_t{4} << 20;
 
-ReadStatus readStream(int fd, FileBytes& bytes) {
-    std::size_t capacity = 1 << 16;
-    Bytes buffer(new (std::nothrow) char[capacity]);
+}  // namespace
+
+ReadStatus readRegularFile(const MeshFile& file, FileBytes& bytes) {
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0) return ReadStatus::cannotRead;
+    // One spare byte tells whether the file grew since it was opened.
+    const std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
+    // The first chunk goes into a buffer of its own, so that a file that is
+    // all NUL bytes after its header never needs the big one.
+    std::size_t held = std::min(capacity, chunkBytes);
+    Table<char> buffer = allocateTable<char>(static_cast<std::int64_t>(held));
     if (!buffer) return ReadStatus::outOfMemory;
     std::size_t size = 0;
     for (;;) {
-        const long long n = readInto(fd, buffer.get() + size, capacity - size);
-        if (n < 0) return ReadStatus::cannotOpen;
-        const bool sawNul = std::memchr(buffer.get() + size, '\0', static_cast<std::size_t>(n)) != nullptr;
-        size += static_cast<std::size_t>(n);
-        if (size < capacity || sawNul) break;
-        Bytes bigger(new (std::nothrow) char[capacity * 2]);
-        if (!bigger) return ReadStatus::outOfMemory;
-        std::memcpy(bigger.get(), buffer.get(), size);
-        buffer = std::move(bigger);
-        capacity *= 2;
+        const std::size_t wanted = std::min(held - size, chunkBytes);
+        const long long n = readInto(file.fd, buffer.get() + size, wanted);
+        if (n < 0) return ReadStatus::cannotRead;
+        const auto got = static_cast<std::size_t>(n);
+        if (const void* nul = std::memchr(buffer.get() + size, '\0', got)) {
+            size = static_cast<std::size_t>(static_cast<const char*>(nul) - buffer.get()) + 1;
+            break;
+        }
+        size += got;
+        if (size == capacity) return ReadStatus::grew;
+        if (got < wanted) break;  // end of file
+        if (size == held) {
+            Table<char> whole = allocateTable<char>(static_cast<std::int64_t>(capacity));
+            if (!whole) return ReadStatus::outOfMemory;
+            std::memcpy(whole.get(), buffer.get(), size);
+            buffer = std::move(whole);
+            held = capacity;
+        }
     }
     bytes.data = std::move(buffer);
     bytes.size = size;
     return ReadStatus::ok;
-}
-
-}  // namespace
-
-ReadStatus readFileBytes(const char* path, FileBytes& bytes) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return ReadStatus::cannotOpen;
-    const FdCloser closer{fd};
-
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return ReadStatus::cannotOpen;
-    if (!S_ISREG(info.st_mode)) return readStream(fd, bytes);
-
-    const auto expected = static_cast<std::size_t>(info.st_size);
-    // One spare byte tells whether the file grew since fstat; if it did, the
-    // rest is read as a stream would be.
-    Bytes buffer(new (std::nothrow) char[expected + 1]);
-    if (!buffer) return ReadStatus::outOfMemory;
-    const long long n = readInto(fd, buffer.get(), expected + 1);
-    if (n < 0) return ReadStatus::cannotOpen;
-    if (static_cast<std::size_t>(n) <= expected) {
-        bytes.data = std::move(buffer);
-        bytes.size = static_cast<std::size_t>(n);
-        return ReadStatus::ok;
-    }
-    if (::lseek(fd, 0, SEEK_SET) != 0) return ReadStatus::cannotOpen;
-    return readStream(fd, bytes);
 }

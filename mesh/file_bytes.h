@@ -1,25 +1,42 @@
-// Reading a whole file into memory in one go.
+// Opening a mesh file, and reading a regular one into memory in one go.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string_view>
 
+#include "mesh/table.h"
+
+// An open mesh file; closed when it goes.
+struct MeshFile {
+    int fd = -1;
+    bool regular = false;  // false: a pipe, FIFO or character device, read as a stream
+    MeshFile() = default;
+    MeshFile(const MeshFile&) = delete;
+    MeshFile& operator=(const MeshFile&) = delete;
+    ~MeshFile();
+};
+
+// False when `path` cannot be opened for reading, or names a directory.
+bool openMeshFile(const char* path, MeshFile& file);
+
 struct FileBytes {
-    std::unique_ptr<char[]> data;
+    Table<char> data;
     std::size_t size = 0;
     std::string_view text() const { return {data.get(), size}; }
 };
 
-enum class ReadStatus { ok, cannotOpen, outOfMemory };
+enum class ReadStatus {
+    ok,
+    cannotRead,
+    outOfMemory,
+    grew,  // the file is longer than when it was opened: read it as a stream, from the start
+};
 
-// cannotOpen when the file cannot be opened or read (a directory counts as
-// unopenable). A regular file is read with one allocation of its size. Pipes
-// and other streams are read until their end, except that a stream holding a
-// NUL byte is cut short there, since such a stream cannot be a mesh and may
-// never end (/dev/zero).
+// Reads a regular file with one allocation of its size, in large chunks, each
+// checked for a NUL byte: the bytes end just after the first one, since no
+// mesh goes on past it. So a sparse or zero-filled file costs one chunk.
 //
 // The file is copied, not mapped: mapping would save about a tenth of the
 // load of a big mesh, but a file cut short by another process while mapped
 // would end the viewer with SIGBUS instead of an error line.
-ReadStatus readFileBytes(const char* path, FileBytes& bytes);
+ReadStatus readRegularFile(const MeshFile& file, FileBytes& bytes);

@@ -1,32 +1,88 @@
 #include "mesh/model.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <cstring>
 
 #include "mesh/file_bytes.h"
+#include "mesh/normals.h"
 #include "mesh/off_reader.h"
 #include "mesh/workers.h"
 
 std::optional<Model> theModel;
 
 Model::Model(const char* path) {
-    FileBytes bytes;
-    switch (readFileBytes(path, bytes)) {
-        case ReadStatus::ok: break;
-        case ReadStatus::cannotOpen: std::fprintf(stderr, "Model Constructor: Couldn't open %s\n", path); std::exit(-1);
-        case ReadStatus::outOfMemory:
-            std::fprintf(stderr, "Model Constructor: %s: not enough memory to read the file\n", path);
-            std::exit(-1);
-    }
-    // The text goes as soon as the numbers are out of it, before the face
-    // table is first touched: the two together would set the peak of the load.
-    const int threads = availableThreads();
     std::string error;
-    Table<std::int32_t> corners;
-    const bool read = readModelNumbers(bytes.text(), path, *this, corners, error, threads);
-    bytes = FileBytes{};
-    if (read && fillModelFaces(path, *this, corners.get(), error, threads)) return;
+    if (loadModel(path, *this, error)) return;
     std::fprintf(stderr, "Model Constructor: %s\n", error.c_str());
     std::exit(-1);
+}
+
+namespace {
+
+// Appends to the room loadModel reserved in `error`: the lines for memory
+// that cannot be had must not need memory of their own.
+void appendLine(std::string& error, const char* first, const char* words, std::int32_t count = -1,
+                const char* moreWords = "", std::int32_t moreCount = -1, const char* lastWords = "") {
+    error.assign(first);
+    error.append(words);
+    if (count >= 0) error.append(std::to_string(count));
+    error.append(moreWords);
+    if (moreCount >= 0) error.append(std::to_string(moreCount));
+    error.append(lastWords);
+}
+
+// The file, open only while it is read, and its text, let go as soon as the
+// numbers are out of it: before the face table is first touched, since the
+// two together would set the peak of the load.
+bool readNumbers(const char* path, OffNumbers& numbers, std::string& error, int threads) {
+    MeshFile file;
+    if (!openMeshFile(path, file)) {
+        appendLine(error, "Couldn't open ", path);
+        return false;
+    }
+    if (!file.regular) return readOffStream(file.fd, path, numbers, error);
+    FileBytes bytes;
+    switch (readRegularFile(file, bytes)) {
+        case ReadStatus::ok: return readOffText(bytes.text(), path, numbers, error, threads);
+        case ReadStatus::grew:
+            if (::lseek(file.fd, 0, SEEK_SET) == 0) return readOffStream(file.fd, path, numbers, error);
+            break;
+        case ReadStatus::outOfMemory: appendLine(error, path, ": not enough memory to read the file"); return false;
+        case ReadStatus::cannotRead: break;
+    }
+    appendLine(error, "Couldn't open ", path);
+    return false;
+}
+
+}  // namespace
+
+bool loadModel(const char* path, Model& model, std::string& error) {
+    model = Model{};
+    error.clear();
+    error.reserve(std::strlen(path) + 128);
+    const int threads = availableThreads();
+    OffNumbers numbers;
+    if (!readNumbers(path, numbers, error, threads)) return false;
+    model.faces = allocateTable<Face>(numbers.faceCount);  // first written by fillFaceTable, block by block
+    if (numbers.faceCount > 0 && !model.faces) {
+        const std::int32_t vertexCount = numbers.vertexCount, faceCount = numbers.faceCount;
+        numbers = OffNumbers{};
+        appendLine(error, path, ": not enough memory for ", vertexCount, " vertices and ", faceCount, " faces");
+        return false;
+    }
+    if (!fillFaceTable(model.faces.get(), numbers.faceCount, numbers.vertices.get(), numbers.corners.get(),
+                       numbers.vertexCount, threads)) {
+        const std::int32_t faceCount = numbers.faceCount;
+        numbers = OffNumbers{};
+        model = Model{};
+        appendLine(error, path, ": not enough memory for the corner normals of ", faceCount, " faces");
+        return false;
+    }
+    model.vertexCount = numbers.vertexCount;
+    model.faceCount = numbers.faceCount;
+    model.vertices = std::move(numbers.vertices);
+    return true;
 }

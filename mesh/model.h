@@ -7,9 +7,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <optional>
+#include <string>
+
+#include "mesh/table.h"
 
 struct Vertex {
     double x, y, z;  // contiguous, so a Vertex can be handed to OpenGL as double[3]
@@ -22,29 +23,29 @@ struct Face {
     double cornerNormal[3][3];    // shading normal of corners 0, 1, 2
 };
 
-// Tables are plain malloc'd arrays of trivial records: the reader writes every
-// field, so nothing is zeroed twice.
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Table = std::unique_ptr<T[], FreeDeleter>;
-
 struct Model {
     std::int32_t vertexCount = 0;
     std::int32_t faceCount = 0;
     Table<Vertex> vertices;  // vertexCount records, file order
     Table<Face> faces;       // faceCount records, file order
 
-    Model() = default;  // empty mesh; buildModel fills one
+    Model() = default;  // the empty mesh; loadModel fills one
 
-    // Loads the OFF file at `path`, with face and corner normals. Does not
-    // return on failure: an unopenable file prints
-    // "Model Constructor: Couldn't open <path>" and a malformed one
-    // "Model Constructor: <path>:<line>: <record>: expected ..., found ..."
-    // on standard error, and the process exits with status -1.
+    // Loads the OFF file at `path` with loadModel. Does not return on
+    // failure: it prints "Model Constructor: <error>" on standard error and
+    // the process exits with status -1.
     explicit Model(const char* path);
 };
+
+// The load, all of it: opens `path`, reads the OFF text (a regular file in
+// one go, a pipe, FIFO or device only as far as its last face record),
+// fills both tables and computes face and corner normals. On failure returns
+// false with `model` empty and `error` set to one line, no line break:
+//   Couldn't open <path>
+//   <path>:<line>: <record>: expected <what>, found <what>
+//   <path>: not enough memory ...
+// Throws nothing: when threads cannot be started it goes on with fewer.
+bool loadModel(const char* path, Model& model, std::string& error);
 
 // The process-wide mesh, created once by initScene and read by display.
 extern std::optional<Model> theModel;

@@ -1,4 +1,5 @@
-// The OFF reader: turns the text of a mesh file into a Model.
+// The OFF reader: turns the text of a mesh file into numbers, or into one
+// line that says where and why the text is not a mesh.
 //
 // The text is a stream of tokens separated by any white space (blank, tab,
 // CR, LF, VT, FF; lines carry no meaning):
@@ -10,42 +11,42 @@
 //                      zero-based vertex indices of corners 0, 1, 2
 //
 // The counts decide how much is read; anything after the last face record is
-// never looked at.
+// never looked at. A NUL byte ends the text: no token holds one.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "mesh/model.h"
 
-// Fills `model` from `text`, computing face and corner normals. On malformed
-// text returns false, leaves `model` empty, and sets `error` to one line
-// without a trailing line break:
+struct OffNumbers {
+    std::int32_t vertexCount = 0;
+    std::int32_t faceCount = 0;
+    Table<Vertex> vertices;       // vertexCount positions, file order
+    Table<std::int32_t> corners;  // vertex index of corner k of face j at 3 * j + k, each below vertexCount
+};
+
+// Reads `text`, the whole file or the file up to and including its first NUL
+// byte, on at most `threads` threads (the numbers do not depend on how many).
+// On malformed text returns false, leaves `numbers` empty, and sets `error`
+// to one line without a trailing line break:
 //   <path>:<line>: <record>: expected <what>, found '<token>'
-// (or "found end of file", "found a NUL byte"). Never allocates more than the
-// counts justify, and checks before allocating that the text is long enough
-// to hold that many records.
-bool buildModel(std::string_view text, std::string_view path, Model& model, std::string& error);
+// (or "found end of file", "found a NUL byte"). The tables are allocated only
+// when the bytes before the end of the text, or before its NUL byte, can hold
+// the records the counts announce; otherwise the text gets the line it
+// deserves with memory bounded by its length.
+bool readOffText(std::string_view text, std::string_view path, OffNumbers& numbers, std::string& error, int threads);
 
-// The same on at most `threads` threads; the model does not depend on how many.
-bool buildModel(std::string_view text, std::string_view path, Model& model, std::string& error, int threads);
+// The longest token read from a stream: a longer one is refused, so that an
+// endless run of digits cannot grow memory.
+constexpr std::size_t maxStreamToken = 65536;
 
-// buildModel in two steps, for the Model constructor, which lets go of the
-// text as soon as it is read, and for the benchmarks, which time them.
-//
-// readModelNumbers reads the header, allocates both tables and reads every
-// record: the vertices into the vertex table, and the vertex indices of face
-// j's corners into corners[3 * j + k], a table of its own, so that the face
-// table is first touched, and written once, by fillModelFaces, which fills in
-// the faces and their normals (fillFaceTable). Both fail as buildModel does
-// (fillModelFaces only when its scratch memory cannot be had), leaving
-// `model` empty.
-bool readModelNumbers(std::string_view text, std::string_view path, Model& model, Table<std::int32_t>& corners,
-                      std::string& error, int threads);
-bool fillModelFaces(std::string_view path, Model& model, const std::int32_t* corners, std::string& error, int threads);
-
-// Whether the last readModelNumbers or buildModel on this thread read the
-// records the fast way (true), or handed them to the sequential reader, which
-// is slower but gives the messages. For tests: a well-formed file should never
-// need the sequential reader.
-bool lastReadWasFast();
+// Reads from `fd` (a pipe, FIFO or character device) as readOffText reads a
+// text, and only as far as needed: reading stops once the last face record
+// is complete, or at the first token that is wrong, without waiting for the
+// writer to close. The tables grow with the records that have arrived, never
+// beyond what the counts announce. A token longer than maxStreamToken gets
+//   <path>:<line>: <record>: expected <what>, found '<start>...' (more than 65536 bytes)
+bool readOffStream(int fd, std::string_view path, OffNumbers& numbers, std::string& error);

@@ -1,12 +1,12 @@
 #include "mesh/workers.h"
 
+#include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 int availableThreads() {
     cpu_set_t set;
@@ -20,21 +20,37 @@ int threadsFor(std::int64_t work, std::int64_t workPerExtraThread, int threads) 
 }
 
 namespace {
-std::atomic<bool> hugePages{false};
+
+struct Helper {
+    pthread_t thread;
+    void (*call)(const void*, int);
+    const void* part;
+    int t;
+};
+
+void* runHelper(void* helper) {
+    const auto* h = static_cast<const Helper*>(helper);
+    h->call(h->part, h->t);
+    return nullptr;
+}
+
 }  // namespace
 
-void adviseHugePages(bool advise) { hugePages.store(advise, std::memory_order_relaxed); }
-
-void* allocateBig(std::size_t bytes) {
-    // The size of a transparent huge page on x86-64; elsewhere the advice
-    // still applies, only the alignment may be more than needed.
-    constexpr std::size_t hugePage = std::size_t{2} << 20;
-    if (!hugePages.load(std::memory_order_relaxed) || bytes < 2 * hugePage) return std::malloc(bytes);
-    if (bytes > SIZE_MAX - hugePage) return nullptr;
-    const std::size_t rounded = (bytes + hugePage - 1) / hugePage * hugePage;
-    void* block = std::aligned_alloc(hugePage, rounded);
-    if (block) ::madvise(block, rounded, MADV_HUGEPAGE);  // only advice: without it the block still works
-    return block;
+// pthread_create rather than std::thread: a thread that cannot start is an
+// error code here, not an exception, and the part it would have run is done
+// on the calling thread instead.
+void runPartsOn(int count, void (*call)(const void* part, int t), const void* part) {
+    Table<Helper> helpers = allocateTable<Helper>(count - 1);
+    int started = 0;
+    if (helpers)
+        for (; started < count - 1; ++started) {
+            Helper& h = helpers[started];
+            h = Helper{{}, call, part, started + 1};
+            if (pthread_create(&h.thread, nullptr, runHelper, &h) != 0) break;
+        }
+    call(part, 0);
+    for (int t = started + 1; t < count; ++t) call(part, t);
+    for (int i = 0; i < started; ++i) pthread_join(helpers[i].thread, nullptr);
 }
 
 void populateForWriting(void* begin, std::size_t bytes) {

@@ -2,17 +2,15 @@
 //
 // Work is split by index ranges decided before the threads start and every
 // result has one writer, so what a load computes does not depend on how many
-// threads took part.
+// threads took part, nor on how many of them the system let start.
 #pragma once
 
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <thread>
-#include <vector>
 
-#include "mesh/model.h"
+#include "mesh/table.h"
 
 // The processors this process may run on (what nproc prints), at least 1.
 int availableThreads();
@@ -22,14 +20,17 @@ int availableThreads();
 // busy machine costs more than a small share saves. At most `threads`.
 int threadsFor(std::int64_t work, std::int64_t workPerExtraThread, int threads);
 
-// Calls part(t) for t = 0 .. count - 1, part 0 on the calling thread and the
-// others each on a thread of its own, and returns when all are done.
+// Calls call(part, t) for t = 0 .. count - 1: part 0 on the calling thread,
+// the others each on a thread of its own when the system lets one start
+// (a process limit, or no memory for its stack, may not), and the rest on
+// the calling thread after part 0. Returns when all are done; never throws.
+void runPartsOn(int count, void (*call)(const void* part, int t), const void* part);
+
+// runPartsOn for any callable: part(t) for t = 0 .. count - 1.
 template <class Part>
 void runParts(int count, const Part& part) {
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < count; ++t) helpers.emplace_back([&part, t] { part(t); });
-    part(0);
-    for (std::thread& helper : helpers) helper.join();
+    runPartsOn(
+        count, [](const void* p, int t) { (*static_cast<const Part*>(p))(t); }, &part);
 }
 
 // Calls work(i) once for every i in [0, items), on `threads` threads that
@@ -43,32 +44,17 @@ void shareOut(int threads, std::int64_t items, const Work& work) {
     });
 }
 
-// [first, last) of part t when `total` items are cut into `count` parts.
-inline std::int64_t partBegin(std::int64_t total, int t, int count) { return total * t / count; }
-
-// Memory for `bytes` that std::free releases; not zeroed.
-void* allocateBig(std::size_t bytes);
-
-// From now on, allocateBig aligns blocks of a few MB and more to 2 MiB and
-// offers them to transparent huge pages. A 200 MB face table then takes a
-// hundred page faults instead of fifty thousand, and a load run right after
-// another is about a fifth faster. It is off by default because a fresh huge
-// page can cost far more than the faults it saves: under a hypervisor that
-// takes back free guest memory (free page reporting), a 2 MiB block that sat
-// free for a few seconds has to be supplied and cleared again by the host,
-// and a mesh loaded after a pause, which is how a viewer loads one, took two
-// to three times as long (see docs/performance.md).
-void adviseHugePages(bool advise);
-
 // Faults in the pages of [begin, begin + bytes) for writing, in one call
 // rather than one fault per page; on a kernel without it, the pages fault
 // in when written as usual.
 void populateForWriting(void* begin, std::size_t bytes);
 
+// A table of `count` records, not zeroed; null when count is 0 or less, or
+// when the memory cannot be had.
 template <class T>
 Table<T> allocateTable(std::int64_t count) {
-    if (count <= 0) return nullptr;
-    return Table<T>(static_cast<T*>(allocateBig(sizeof(T) * static_cast<std::size_t>(count))));
+    if (count <= 0 || static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(T)) return nullptr;
+    return Table<T>(static_cast<T*>(std::malloc(sizeof(T) * static_cast<std::size_t>(count))));
 }
 
 // For tables that are written all through right away: their pages are

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "mesh/model.h"
 #include "mesh/normals.h"
-#include "mesh/off_reader.h"
 #include "temp_file.h"
 
 namespace {
@@ -328,7 +328,7 @@ struct Loaded {
 Loaded load(const std::string& path) {
     Model model;
     std::string error;
-    EXPECT_TRUE(buildModel(readTextFile(path), path, model, error)) << error;
+    EXPECT_TRUE(loadModel(path.c_str(), model, error)) << error;
     Loaded loaded;
     loaded.smoothed.assign(model.faces.get(), model.faces.get() + model.faceCount);
     loaded.seeded = loaded.smoothed;

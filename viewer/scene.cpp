@@ -3,10 +3,16 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "mesh/model.h"
 #include "viewer/viewer.h"
 
+namespace {
+
+// One whitespace-delimited word, however long; leading white space, empty
+// lines included, is skipped. Nothing when the input ends first.
 std::optional<std::string> readWord(std::FILE* in) {
     int c = std::fgetc(in);
     while (c != EOF && std::isspace(c)) c = std::fgetc(in);
@@ -18,6 +24,8 @@ std::optional<std::string> readWord(std::FILE* in) {
     }
     return word;
 }
+
+}  // namespace
 
 void initScene() {
     // Set while the modelview matrix is still the identity, so the light's

@@ -1,10 +1,6 @@
 // The viewer: one-time scene set-up and the three GLUT callbacks.
 #pragma once
 
-#include <cstdio>
-#include <optional>
-#include <string>
-
 // Turntable angle in degrees; starts at 0, changed only by spinTimer.
 extern double spinAngle;
 
@@ -13,10 +9,6 @@ extern double spinAngle;
 // theModel from it. Needs a current OpenGL context. Ends the process with
 // status -1 when no name is given or the file cannot be loaded.
 void initScene();
-
-// Reads one whitespace-delimited word, however long; leading white space,
-// empty lines included, is skipped. Nothing when the input ends first.
-std::optional<std::string> readWord(std::FILE* in);
 
 // GLUT reshape callback: viewport, projection and the fixed camera.
 void reshape(int width, int height);
