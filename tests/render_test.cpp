@@ -62,6 +62,15 @@ void loadThroughPrompt(const std::string& meshText) {
     initScene();
 }
 
+// OpenGL's default material and light 0, lit from direction (1, 1, 1) in eye
+// space: emission 0 + global ambient 0.2 x ambient 0.2 + light ambient 0
+// + diffuse 1 x 0.8 x max(0, n . l); no specular (the material's is 0).
+double litGrey(const double eyeNormal[3]) {
+    const double l = 1.0 / std::sqrt(3.0);
+    const double diffuse = std::fmax(0.0, (eyeNormal[0] + eyeNormal[1] + eyeNormal[2]) * l);
+    return (0.2 * 0.2 + 0.8 * diffuse) * 255.0;
+}
+
 void drawAt(double angle, int width = windowWidth, int height = windowHeight) {
     reshape(width, height);
     spinAngle = angle;
@@ -83,29 +92,52 @@ protected:
         glutInitWindowSize(windowWidth, windowHeight);
         glutInitWindowPosition(10, 10);
         glutCreateWindow("render_test");  // not the viewer's title, which the process tests look for
-        loadThroughPrompt(triangleAround({0, -8, 3}));
+        loadThroughPrompt(triangleAround(firstTriangle));
         glutReshapeFunc(reshape);
-        glutDisplayFunc(display);
+        glutDisplayFunc(recordFirstFrame);
         spinTimer(0);
-        // The first frames GLUT draws once the window is mapped.
-        for (int i = 0; i < 20; ++i) glutMainLoopEvent();
-        firstFrameAngle = spinAngle;
+        // Events until GLUT has drawn the first frame, once the window is
+        // mapped; then the viewer's own display.
+        while (!firstFrameDrawn) glutMainLoopEvent();
+        glutDisplayFunc(display);
+    }
+    // The viewer's display, and what its first frame shows where the
+    // triangle lands at 0 and at 10 degrees.
+    static void recordFirstFrame() {
+        display();
         glFinish();
-        firstFrame = readPixel(static_cast<int>(projectToScreen({0, -8, 3}, 10, windowWidth, windowHeight).x),
-                               static_cast<int>(projectToScreen({0, -8, 3}, 10, windowWidth, windowHeight).y));
+        firstFrameAngle = spinAngle;
+        for (int i = 0; i < 2; ++i) {
+            const ScreenPoint s = projectToScreen(firstTriangle, 10.0 * i, windowWidth, windowHeight);
+            firstFrameAt[i][0] = static_cast<int>(s.x);
+            firstFrameAt[i][1] = static_cast<int>(s.y);
+            firstFrame[i] = readPixel(firstFrameAt[i][0], firstFrameAt[i][1]);
+        }
+        firstFrameDrawn = true;
     }
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
     }
+    // A small triangle facing the camera at 0 degrees (normal -y).
+    static constexpr Vertex firstTriangle = {0, -8, 3};
+    static inline bool firstFrameDrawn = false;
     static inline double firstFrameAngle = 0;
-    static inline Rgb firstFrame{};
+    static inline int firstFrameAt[2][2] = {};  // where the triangle lands at 0 and at 10 degrees
+    static inline Rgb firstFrame[2] = {};       // and what the first frame shows there
 };
 
 TEST_F(Window, FirstFrameShowsTheMeshAtTenDegrees) {
     EXPECT_EQ(firstFrameAngle, 10.0);
-    // At 0 degrees this point would be on the centre line; at 10 it is 13
-    // pixels to the right.
-    EXPECT_NE(firstFrame, (Rgb{background, background, background}));
+    // Turned by 10 degrees, the normal -y becomes (sin 10, -cos 10, 0) in the
+    // mesh, stood up into eye space as (sin 10, 0, cos 10).
+    const double tenDegrees = 10.0 * pi / 180.0;
+    const double eyeNormal[3] = {std::sin(tenDegrees), 0.0, std::cos(tenDegrees)};
+    const double expected = litGrey(eyeNormal);
+    // At 0 degrees the triangle would be on the centre line; at 10 it is
+    // about 13 pixels to the right, and the centre line shows the background.
+    EXPECT_GT(firstFrameAt[1][0] - firstFrameAt[0][0], 10);
+    for (int c : firstFrame[1]) EXPECT_NEAR(c, expected, 2) << "the lit triangle at 10 degrees";
+    EXPECT_EQ(firstFrame[0], (Rgb{background, background, background})) << "where it would be at 0 degrees";
 }
 
 TEST_F(Window, EmptyMeshShowsOnlyTheClearColour) {
@@ -146,15 +178,6 @@ TEST_F(Window, KnownVertexLandsWhereTheMatricesPutIt) {
         for (const auto& [dx, dy] : {std::pair{8, 0}, {-8, 0}, {0, 8}, {0, -8}})
             EXPECT_TRUE(probeGrey(x + dx, y + dy, background, 1));
     }
-}
-
-// OpenGL's default material and light 0, lit from direction (1, 1, 1) in eye
-// space: emission 0 + global ambient 0.2 x ambient 0.2 + light ambient 0
-// + diffuse 1 x 0.8 x max(0, n . l); no specular (the material's is 0).
-double litGrey(const double eyeNormal[3]) {
-    const double l = 1.0 / std::sqrt(3.0);
-    const double diffuse = std::fmax(0.0, (eyeNormal[0] + eyeNormal[1] + eyeNormal[2]) * l);
-    return (0.2 * 0.2 + 0.8 * diffuse) * 255.0;
 }
 
 TEST_F(Window, FlatFacesAreLitByTheirNormalAndTheFixedLight) {
@@ -216,8 +239,10 @@ TEST_F(Window, LitSideStaysWithTheCameraAsTheMeshTurns) {
     }
 }
 
+// A minimised window: 0 x 0. (With a width, 800 / 0 is infinite and the
+// projection stays finite even without a guard; 0 / 0 is not.)
 TEST_F(Window, ZeroHeightDoesNotDivideByZero) {
-    reshape(800, 0);
+    reshape(0, 0);
     double projection[16];
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     for (double v : projection) EXPECT_TRUE(std::isfinite(v));

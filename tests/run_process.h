@@ -1,7 +1,9 @@
 // Running a program as a child process with given standard input, capturing
-// its standard output, standard error and how it ended.
+// its standard output, standard error and how it ended; and the viewer in
+// particular, with its window watched on the X display.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,30 @@ struct ProcessResult {
 // with `<&-`, and `input` is not used.
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double seconds,
                          bool noStdin = false);
+
+// The viewer's window as the X server saw it mapped.
+struct WindowSeen {
+    bool mapped = false;
+    int x = 0, y = 0;  // on the screen
+    unsigned width = 0, height = 0;
+    std::string title;
+};
+
+struct ViewerRun {
+    std::string input;                     // typed at the prompt
+    bool noStdin = false;                  // start with descriptor 0 closed instead
+    bool closeWindow = true;               // ask the window to close, as its close button does, once it is mapped
+    std::uint64_t addressSpace = 0;        // RLIMIT_AS of the child in bytes; 0: none
+    std::vector<std::string> environment;  // NAME=value added to the child's
+    double deadline = 60;                  // only catches a hang: a child still running then is killed
+};
+
+// Runs tarvexgl (under TARVEXGL_RUN_UNDER, if set) as `run` says, watching
+// the X display for the map of its window, named TarvexGLRendering, and
+// returns once it has ended. The close request is queued until the viewer's
+// event loop runs, so a viewer that loaded its mesh ends with status 0, and
+// one that could not, with its own status. Needs DISPLAY.
+ProcessResult runViewer(const ViewerRun& run, WindowSeen* window = nullptr);
 
 // `program` preceded by the blank-separated words of TARVEXGL_RUN_UNDER when
 // it is set: a command to run the program under, such as valgrind with its
