@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 #include "mesh/file_bytes.h"
 #include "mesh/normals.h"
@@ -22,16 +24,12 @@ Model::Model(const char* path) {
 
 namespace {
 
-// Appends to the room loadModel reserved in `error`: the lines for memory
-// that cannot be had must not need memory of their own.
-void appendLine(std::string& error, const char* first, const char* words, std::int32_t count = -1,
-                const char* moreWords = "", std::int32_t moreCount = -1, const char* lastWords = "") {
-    error.assign(first);
-    error.append(words);
-    if (count >= 0) error.append(std::to_string(count));
-    error.append(moreWords);
-    if (moreCount >= 0) error.append(std::to_string(moreCount));
-    error.append(lastWords);
+// Sets `error` to the pieces in turn, within the room loadModel reserved in
+// it: the lines for memory that cannot be had must not need memory of their
+// own.
+void setError(std::string& error, std::initializer_list<std::string_view> pieces) {
+    error.clear();
+    for (const std::string_view piece : pieces) error.append(piece);
 }
 
 // The file, open only while it is read, and its text, let go as soon as the
@@ -40,7 +38,7 @@ void appendLine(std::string& error, const char* first, const char* words, std::i
 bool readNumbers(const char* path, OffNumbers& numbers, std::string& error, int threads) {
     MeshFile file;
     if (!openMeshFile(path, file)) {
-        appendLine(error, "Couldn't open ", path);
+        setError(error, {"Couldn't open ", path});
         return false;
     }
     if (!file.regular) return readOffStream(file.fd, path, numbers, error);
@@ -50,10 +48,10 @@ bool readNumbers(const char* path, OffNumbers& numbers, std::string& error, int 
         case ReadStatus::grew:
             if (::lseek(file.fd, 0, SEEK_SET) == 0) return readOffStream(file.fd, path, numbers, error);
             break;
-        case ReadStatus::outOfMemory: appendLine(error, path, ": not enough memory to read the file"); return false;
+        case ReadStatus::outOfMemory: setError(error, {path, ": not enough memory to read the file"}); return false;
         case ReadStatus::cannotRead: break;
     }
-    appendLine(error, "Couldn't open ", path);
+    setError(error, {"Couldn't open ", path});
     return false;
 }
 
@@ -70,7 +68,8 @@ bool loadModel(const char* path, Model& model, std::string& error) {
     if (numbers.faceCount > 0 && !model.faces) {
         const std::int32_t vertexCount = numbers.vertexCount, faceCount = numbers.faceCount;
         numbers = OffNumbers{};
-        appendLine(error, path, ": not enough memory for ", vertexCount, " vertices and ", faceCount, " faces");
+        setError(error, {path, ": not enough memory for ", std::to_string(vertexCount), " vertices and ",
+                         std::to_string(faceCount), " faces"});
         return false;
     }
     if (!fillFaceTable(model.faces.get(), numbers.faceCount, numbers.vertices.get(), numbers.corners.get(),
@@ -78,7 +77,7 @@ bool loadModel(const char* path, Model& model, std::string& error) {
         const std::int32_t faceCount = numbers.faceCount;
         numbers = OffNumbers{};
         model = Model{};
-        appendLine(error, path, ": not enough memory for the corner normals of ", faceCount, " faces");
+        setError(error, {path, ": not enough memory for the corner normals of ", std::to_string(faceCount), " faces"});
         return false;
     }
     model.vertexCount = numbers.vertexCount;

@@ -139,19 +139,18 @@ bool nextToken(Reader& r, std::string_view expected, Token& token) {
     }
     const char* first = r.p;
     const char* last = first;
+    auto tooLong = [&r, &first, &last] { return r.stream && static_cast<std::size_t>(last - first) > maxStreamToken; };
     for (;;) {
         while (last != r.end && !isSpace(*last) && *last != '\0') ++last;
-        if (last != r.end) break;
+        if (last != r.end || tooLong()) break;
         const std::ptrdiff_t length = last - first;
-        if (r.stream && static_cast<std::size_t>(length) > maxStreamToken)
-            return fail(r, first, expected,
-                        quoteStart({first, last}) + " (more than " + std::to_string(maxStreamToken) + " bytes)");
-        if (readMore(r, first) != More::read) {
-            last = first + length;
-            break;
-        }
+        const More more = readMore(r, first);
         last = first + length;
+        if (more != More::read) break;
     }
+    if (tooLong())
+        return fail(r, first, expected,
+                    quoteStart({first, last}) + " (more than " + std::to_string(maxStreamToken) + " bytes)");
     if (last != r.end && *last == '\0') return fail(r, last, expected, "a NUL byte");
     token = {first, last};
     r.p = last;
