@@ -262,7 +262,7 @@ struct Growing {
 template <class T>
 bool makeRoom(Growing<T>& g, std::int64_t needed) {
     if (needed <= g.capacity) return true;
-    const std::int64_t grown = std::min(g.full, std::max(needed, 2 * g.capacity + 1024));
+    const std::int64_t grown = std::min(g.full, std::max({needed, 2 * g.capacity, std::int64_t{16}}));
     void* bigger = std::realloc(g.table.get(), sizeof(T) * static_cast<std::size_t>(grown));
     if (!bigger) return false;
     static_cast<void>(g.table.release());
