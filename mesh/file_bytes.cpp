@@ -40,6 +40,10 @@ long long readInto(int fd, char* buffer, std::size_t capacity) {
     return static_cast<long long>(done);
 }
 
+// A file is read a chunk at a time, each looked through for a NUL byte. The
+// first chunk is small and has a buffer of its own: a file that is all NUL
+// bytes after its header costs that much memory, not its size.
+constexpr std::size_t firstChunkBytes = std::size_t{64} << 10;
 constexpr std::size_t chunkBytes = std::size_t{4} << 20;
 
 }  // namespace
@@ -49,9 +53,7 @@ ReadStatus readRegularFile(const MeshFile& file, FileBytes& bytes) {
     if (::fstat(file.fd, &info) != 0) return ReadStatus::cannotRead;
     // One spare byte tells whether the file grew since it was opened.
     const std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
-    // The first chunk goes into a buffer of its own, so that a file that is
-    // all NUL bytes after its header never needs the big one.
-    std::size_t held = std::min(capacity, chunkBytes);
+    std::size_t held = std::min(capacity, firstChunkBytes);
     Table<char> buffer = allocateTable<char>(static_cast<std::int64_t>(held));
     if (!buffer) return ReadStatus::outOfMemory;
     std::size_t size = 0;
