@@ -37,7 +37,8 @@ LLVM_PROFILE_FILE="$build/coverage.profraw" "$build/off_reader_coverage" "$build
 llvm-profdata-14 merge -sparse "$build/coverage.profraw" -o "$build/coverage.profdata"
 echo "Coverage of the parsing code by the corpus:"
 llvm-cov-14 report "$build/off_reader_coverage" -instr-profile="$build/coverage.profdata" \
-    "$src/mesh/off_reader.cpp" "$src/mesh/number_token.cpp" "$src/mesh/normals.cpp"
+    "$src/mesh/off_reader.cpp" "$src/mesh/off_fast_reader.cpp" "$src/mesh/file_bytes.cpp" \
+    "$src/mesh/number_token.cpp" "$src/mesh/normals.cpp"
 if [ "$status" -ne 0 ]; then
     echo "fuzz: the target failed (status $status); the input is in $build/artifacts, the log in $build/fuzz.log" >&2
     grep -E '^(==[0-9]+==ERROR|off_reader_fuzz:|SUMMARY)' "$build/fuzz.log" >&2 || true

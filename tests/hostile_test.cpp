@@ -176,8 +176,7 @@ TEST_F(Hostile, StandardInputEndsOrIsClosedAtThePrompt) {
     expectRefused("standard input at its end", "", noName);
     expectRefused("only white space before the end", " \n\t\n", noName);
     // Descriptor 0 closed altogether: the X connection must not take its
-    // place. Read as the file name, its bytes would give another line; with
-    // none waiting, the read would block until the deadline.
+    // place, or X bytes waiting on it would be read as the file name.
     expectRefused("standard input closed", "", noName, true);
 }
 
