@@ -67,9 +67,6 @@ constexpr std::int32_t blockFaces = 2048;
 constexpr std::int64_t chunkFaces = 32 * blockFaces;  // what a thread takes at a time
 // Below these amounts a second thread costs more than it saves.
 constexpr std::int64_t facesPerExtraThread = 50000, additionsPerExtraThread = 20000000;
-// A group bigger than two blocks is never summed while the table is filled;
-// the second pass gives it threads of its own when it is worth them.
-constexpr std::int32_t hugeGroup = 2 * blockFaces;
 // Normals copied out at a time: 6 KB on a thread's stack, or 0.75 MB (which
 // stays in cache while the corners of a huge group go by).
 constexpr std::int64_t smallStretch = 256, bigStretch = 1 << 15;
@@ -151,8 +148,8 @@ AddStretch pickAddToMany() {
 // (v, k) from start[k * span + v] to start[k * span + v + 1].
 struct Groups {
     Table<std::int32_t> start, face;
-    std::int64_t faceCount, span;  // span: the vertex indices, and one more for the slot's end
-    std::int32_t biggest;
+    std::int64_t faceCount = 0, span = 0;  // span: the vertex indices, and one more for the slot's end
+    std::int32_t biggest = 0;
 };
 
 struct Group {
@@ -165,7 +162,12 @@ Group groupOf(const Groups& g, int k, std::int32_t v) {
     return {g.face.get() + k * g.faceCount + start[0], start[1] - start[0]};
 }
 
-void sortCorners(const std::int32_t* corners, Groups& g) {
+bool sortCorners(const std::int32_t* corners, std::int32_t faceCount, std::int32_t vertexSpan, Groups& g) {
+    g.faceCount = faceCount;
+    g.span = std::int64_t{vertexSpan} + 1;
+    g.start = allocateWrittenTable<std::int32_t>(3 * g.span);
+    g.face = allocateWrittenTable<std::int32_t>(3 * g.faceCount);
+    if (!g.start || !g.face) return false;
     std::fill_n(g.start.get(), 3 * g.span, 0);
     for (std::int64_t j = 0; j < g.faceCount; ++j)
         for (int k = 0; k < 3; ++k) ++g.start[k * g.span + corners[3 * j + k]];
@@ -179,6 +181,7 @@ void sortCorners(const std::int32_t* corners, Groups& g) {
     for (std::int64_t j = g.faceCount - 1; j >= 0; --j)
         for (int k = 0; k < 3; ++k)
             g.face[k * g.faceCount + --g.start[k * g.span + corners[3 * j + k]]] = static_cast<std::int32_t>(j);
+    return true;
 }
 
 struct Pass {
@@ -208,15 +211,13 @@ void sumGroup(const Pass& p, Group g, int k, double* room, std::int64_t capacity
         }
         s.length = length;
         s.last = next == g.size;
-        if (g.size <= fewFaces) {
-            addStretchWith<double, 1>(s, g.face, g.size);
-            continue;
-        }
-        shareOut(threadsFor(g.size * length, additionsPerExtraThread, threads), (g.size + run - 1) / run,
-                 [&](std::int64_t r) {
-                     const auto first = static_cast<std::int32_t>(r * run);
-                     p.addToMany(s, g.face + first, std::min(run, g.size - first));
-                 });
+        if (g.size <= fewFaces) addStretchWith<double, 1>(s, g.face, g.size);
+        else
+            shareOut(threadsFor(g.size * length, additionsPerExtraThread, threads), (g.size + run - 1) / run,
+                     [&](std::int64_t r) {
+                         const auto first = static_cast<std::int32_t>(r * run);
+                         p.addToMany(s, g.face + first, std::min(run, g.size - first));
+                     });
     }
 }
 
@@ -237,16 +238,13 @@ void sumStartingGroups(const Pass& p, std::int32_t first, std::int32_t last, std
     }
 }
 
-// The groups left for later that start at faces [first, last): the huge ones,
-// or the others.
-void sumLeftGroups(const Pass& p, std::int32_t first, std::int32_t last, bool huge, double* room, std::int64_t capacity,
-                   int threads) {
-    for (std::int32_t j = first; j < last; ++j)
-        for (int k = 0; k < 3; ++k) {
-            if (!(p.left[j] >> k & 1)) continue;
-            const Group g = groupOf(p.groups, k, p.corners[3 * std::int64_t{j} + k]);
-            if ((g.size > hugeGroup) == huge) sumGroup(p, g, k, room, capacity, threads);
-        }
+// The groups left for later, once every face is filled, in table order; a
+// group of thousands gets threads of its own.
+void sumLeftGroups(const Pass& p, std::int32_t faceCount, double* room, std::int64_t capacity, int threads) {
+    for (std::int32_t j = 0; j < faceCount; ++j)
+        for (int k = 0; k < 3; ++k)
+            if (p.left[j] >> k & 1)
+                sumGroup(p, groupOf(p.groups, k, p.corners[3 * std::int64_t{j} + k]), k, room, capacity, threads);
 }
 
 void fillFaces(Face* faces, const Vertex* vertices, const std::int32_t* corners, std::int32_t first,
@@ -266,20 +264,14 @@ void fillFaces(Face* faces, const Vertex* vertices, const std::int32_t* corners,
 bool fillAndSmooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexSpan, int threads) {
     if (faceCount <= 0) return true;
-    const std::int64_t span = std::int64_t{vertexSpan} + 1;
-    Groups groups{allocateWrittenTable<std::int32_t>(3 * span),
-                  allocateWrittenTable<std::int32_t>(3 * std::int64_t{faceCount}),
-                  faceCount,
-                  span,
-                  {}};
+    Groups groups;
     Table<std::uint8_t> left = allocateTable<std::uint8_t>(faceCount);
-    if (!groups.start || !groups.face || !left) return false;
-    const int workers = threadsFor(faceCount, facesPerExtraThread, threads);
-    sortCorners(corners, groups);
-    const bool anyHuge = groups.biggest > hugeGroup;
-    Table<double> big = anyHuge ? allocateTable<double>(3 * bigStretch) : nullptr;
-    if (anyHuge && !big) return false;
+    if (!left || !sortCorners(corners, faceCount, vertexSpan, groups)) return false;
+    const std::int64_t capacity = std::min<std::int64_t>(bigStretch, groups.biggest);
+    Table<double> room = allocateTable<double>(3 * capacity);
+    if (!room) return false;
     const Pass p{faces, corners, groups, pickAddToMany(), left.get()};
+    const int workers = threadsFor(faceCount, facesPerExtraThread, threads);
 
     // Chunks of faces, taken by whichever thread is free, each filled block
     // by block; a group that reaches out of its chunk waits for a later pass.
@@ -299,11 +291,7 @@ bool fillAndSmooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, 
         }
         sumStartingGroups(p, summed, last, last);
     });
-    shareOut(workers, chunks, [&](std::int64_t c) {
-        double room[3 * smallStretch];
-        sumLeftGroups(p, chunkStart(c), chunkStart(c + 1), false, room, smallStretch, 1);
-    });
-    if (big) sumLeftGroups(p, 0, faceCount, true, big.get(), bigStretch, threads);
+    sumLeftGroups(p, faceCount, room.get(), capacity, threads);
     return true;
 }
 
