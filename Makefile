@@ -98,16 +98,17 @@ package: build
 # idle for 5 s before each load (as when a user types the path), then under
 # Xvfb the frame cost and the wait from the path entered to the first frame
 # (the window idle 5 s first). BENCH_QUICK=1 runs fewer meshes and rounds
-# (about a minute).
+# (about a minute). degenerate-1m is one vertex named by every corner of a
+# million faces (8 MB).
 BENCH_BUILD ?= build-bench
 BENCH_MESHES = $(BENCH_BUILD)/meshes
 ifeq ($(BENCH_QUICK),1)
-BENCH_NAMES = torus-10k torus-100k torus-1m fan-10k
+BENCH_NAMES = torus-10k torus-100k torus-1m fan-10k degenerate-1m
 BENCH_RUNS = 3
 BENCH_IDLE_RUNS = 1
 BENCH_FIRST_RUNS = 2
 else
-BENCH_NAMES = torus-10k torus-100k torus-1m torus-4m sphere-10k sphere-100k sphere-1m sphere-4m fan-10k fan-100k
+BENCH_NAMES = torus-10k torus-100k torus-1m torus-4m sphere-10k sphere-100k sphere-1m sphere-4m fan-10k fan-100k degenerate-1m
 BENCH_RUNS = 7
 BENCH_IDLE_RUNS = 3
 BENCH_FIRST_RUNS = 5

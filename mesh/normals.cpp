@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cassert>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <type_traits>
-#include <vector>
+#include <cstring>
 
+#include "mesh/normals_width.h"
 #include "mesh/workers.h"
 
 void normalize(double v[3]) {
@@ -30,417 +27,310 @@ void computeFaceNormal(Face& face) {
     n[1] = a[2] * b[0] - a[0] * b[2];
     n[2] = a[0] * b[1] - a[1] * b[0];
     normalize(n);
-    for (double* corner : face.cornerNormal) {
-        corner[0] = n[0];
-        corner[1] = n[1];
-        corner[2] = n[2];
-    }
+    for (double* corner : face.cornerNormal)
+        for (int c = 0; c < 3; ++c) corner[c] = n[c];
 }
 
 // The shading rule is the viewer's own and is deliberate, though it looks
 // like a slip: a corner gathers only the faces whose *same* corner slot names
 // its vertex, the face itself counts twice (seed plus its own turn), and every
 // face weighs the same whatever its area. It is defined by a scan over all
-// face pairs in table order; what follows must give the same bits, so every
-// corner adds exactly the same normals in exactly the same order, only
-// without looking at the faceCount x faceCount pairs that cannot match.
+// face pairs in table order; what follows gives the same bits, because every
+// corner adds exactly the same normals in exactly the same order.
 //
-// The faces whose corner k names vertex v form the group (v, k). One pass
-// backwards over the vertex indices chains every group's faces in table
-// order. A group is summed when its first face comes up: its normals are
-// loaded once, and each of its corners adds them, in table order, to its own
-// seed.
+// The faces whose corner k names vertex v form the group (v, k); a counting
+// sort of the corners lays each one out in table order. The load fills the
+// face table a block at a time and sums the groups that start in a block once
+// the next block is filled, while their normals are still in cache (a group
+// usually lies within a block or two); a group that reaches further waits
+// for a second pass. A group's normals are copied out once, and a block of
+// its corners runs down the copy together, each lane adding them in order
+// into its own accumulator: m * m additions for m faces, but one load of a
+// normal feeds the whole block.
 //
-// Those are the normals of other faces, and in a mesh of a million faces they
-// are mostly far from cache unless they were just written. So when the load
-// fills the face table, the groups that start in a block of faces are summed
-// as soon as the next block is filled: a group that stays within a block or
-// two (neighbouring faces are usually near each other in the file) finds its
-// normals computed and still in cache. A group that reaches beyond the faces
-// filled is left, and summed in a second pass once all are.
-//
-// In a big group every corner walks the same long chain, which costs m * m
-// additions for m faces. Those groups are copied out into arrays, and a block
-// of corners runs down the copy together: each corner still adds the stream
-// in table order into its own accumulator, but one load of a normal feeds the
-// whole block, and the compiler turns the block into vector additions, which
-// round lane by lane exactly as scalar ones do.
+// A degenerate face's normal is zero, and adding a zero changes nothing but
+// perhaps the sign of a zero: in round-to-nearest, x + -0 = x, and x + +0 = x
+// unless x = -0. A sum is -0 only if every term was -0, so leaving the zeros
+// out changes a component only where what is left sums to -0 and a zero left
+// out was +0. The zeros left out are summed apart, from -0, and added to each
+// corner at the end, which restores just that +0; the additions then grow
+// with the group's non-degenerate faces alone.
 //
 // Every corner has one writer and reads only face normals, so the work is
-// split between threads freely: by chunks of faces for the small groups, by
-// runs of corners for the big ones. The faces a thread may read while it
-// fills are those of its own chunk, so nothing it reads is being written by
-// another.
+// split between threads freely: by chunks of faces, and within the few groups
+// big enough to be worth it, by runs of corners.
 namespace {
 
-constexpr std::int32_t none = -1;
+// A block: about 370 KB of face records, so that the block being filled and
+// the one being summed stay in a core's second-level cache.
+constexpr std::int32_t blockFaces = 2048;
+constexpr std::int64_t chunkFaces = 32 * blockFaces;  // what a thread takes at a time
+// Below these amounts a second thread costs more than it saves.
+constexpr std::int64_t facesPerExtraThread = 50000, additionsPerExtraThread = 20000000;
+// Normals copied out at a time: 6 KB on a thread's stack, or 0.75 MB (which
+// stays in cache while the corners of a huge group go by).
+constexpr std::int64_t smallStretch = 256, bigStretch = 1 << 15;
 
-// From this size on a group goes the blocked way: walking a chain of m costs
-// m * m scattered loads, the blocked way m loads and vector additions.
-constexpr std::int32_t bigGroup = 8;
+// A stretch of the group being summed: the normals that corner k of each of
+// its faces adds, x, y, z after x, y, z, in table order but for the zero ones.
+struct Stretch {
+    Face* faces;
+    int k;
+    double* normals;
+    std::int64_t length;
+    double zeros[3];  // the zero normals of the whole group, summed from -0
+    bool last;        // the group's last stretch: add the zeros and normalize
+};
+
+// Adds the stretch to the corners of `count` faces, `lanes` at a time, each
+// lane in an accumulator of its own: the compiler's vector types (or a
+// double, for one lane) keep a block in registers whatever the width, and
+// every lane rounds exactly as a scalar addition. Lanes past the end start
+// from zero and are thrown away.
+template <class Vector, int lanes>
+[[gnu::always_inline]] inline void addStretchWith(const Stretch& s, const std::int32_t* face, std::int32_t count) {
+    constexpr int vectors = lanes * sizeof(double) / sizeof(Vector);
+    for (std::int32_t done = 0; done < count; done += lanes) {
+        const int n = static_cast<int>(std::min<std::int32_t>(lanes, count - done));
+        double sum[3][lanes] = {};
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < 3; ++c) sum[c][i] = s.faces[face[done + i]].cornerNormal[s.k][c];
+        Vector acc[3][vectors];
+        std::memcpy(acc, sum, sizeof acc);
+        for (std::int64_t q = 0; q < s.length; ++q)
+#pragma GCC unroll 3
+            for (int c = 0; c < 3; ++c)
+#pragma GCC unroll 4
+                for (int v = 0; v < vectors; ++v)
+                    acc[c][v] += s.normals[3 * q + c];  // broadcast as it is, not via 0 + x
+        std::memcpy(sum, acc, sizeof acc);
+        for (int i = 0; i < n; ++i) {
+            double* corner = s.faces[face[done + i]].cornerNormal[s.k];
+            for (int c = 0; c < 3; ++c) corner[c] = s.last ? sum[c][i] + s.zeros[c] : sum[c][i];
+            if (s.last) normalize(corner);
+        }
+    }
+}
+
+// A group of a few faces, as most are, goes one corner at a time; bigger ones
+// 32 corners at a time, in 8-wide vectors that the target splits as its
+// registers allow.
+constexpr std::int32_t fewFaces = 4;
+using Double8 = double __attribute__((vector_size(64)));
+using AddStretch = void (*)(const Stretch&, const std::int32_t*, std::int32_t);
+
+void addToMany(const Stretch& s, const std::int32_t* face, std::int32_t count) {
+    addStretchWith<Double8, 32>(s, face, count);
+}
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void addToManyAvx2(const Stretch& s, const std::int32_t* face, std::int32_t count) {
+    addStretchWith<Double8, 32>(s, face, count);
+}
+[[gnu::target("avx512f")]] void addToManyAvx512(const Stretch& s, const std::int32_t* face, std::int32_t count) {
+    addStretchWith<Double8, 32>(s, face, count);
+}
+#endif
+
+std::atomic<int> widestAllowed{8};
+
+AddStretch pickAddToMany() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    const int widest = widestAllowed.load(std::memory_order_relaxed);
+    if (widest >= 8 && __builtin_cpu_supports("avx512f")) return addToManyAvx512;
+    if (widest >= 4 && __builtin_cpu_supports("avx2")) return addToManyAvx2;
+#endif
+    return addToMany;
+}
+
+// Every group laid out by a counting sort of the corners: slot k's groups one
+// after the other in face[k * faceCount ..], each in table order, the group
+// (v, k) from start[k * span + v] to start[k * span + v + 1].
+struct Groups {
+    Table<std::int32_t> start, face;
+    std::int64_t faceCount = 0, span = 0;  // span: the vertex indices, and one more for the slot's end
+    std::int32_t biggest = 0;
+};
 
 struct Group {
-    std::int32_t first;  // first face of the group in table order, none when empty
+    const std::int32_t* face;
     std::int32_t size;
 };
 
-struct Chains {
-    Table<Group> group;        // group (v, k) at 3 * v + k
-    Table<std::int32_t> next;  // the face after face j in its group (v, k) at 3 * j + k, or none
-    bool anyBig[3] = {};       // whether slot k has a group of bigGroup faces or more
-};
+Group groupOf(const Groups& g, int k, std::int32_t v) {
+    const std::int32_t* start = g.start.get() + k * g.span + v;
+    return {g.face.get() + k * g.faceCount + start[0], start[1] - start[0]};
+}
 
-bool chainGroups(const std::int32_t* corners, std::int32_t faceCount, std::int32_t vertexSpan, Chains& c) {
-    c.group = allocateWrittenTable<Group>(3 * std::int64_t{vertexSpan});
-    c.next = allocateWrittenTable<std::int32_t>(3 * std::int64_t{faceCount});
-    if (!c.group || !c.next) return false;
-    std::fill_n(c.group.get(), 3 * std::int64_t{vertexSpan}, Group{none, 0});
-    // Backwards, so that each face goes in front of the later ones.
-    for (std::int32_t j = faceCount - 1; j >= 0; --j)
-        for (int k = 0; k < 3; ++k) {
-            const std::int32_t v = corners[3 * std::int64_t{j} + k];
-            assert(v >= 0 && v < vertexSpan);
-            Group& g = c.group[3 * std::int64_t{v} + k];
-            c.next[3 * std::int64_t{j} + k] = g.first;
-            g.first = j;
-            if (++g.size == bigGroup) c.anyBig[k] = true;
+bool sortCorners(const std::int32_t* corners, std::int32_t faceCount, std::int32_t vertexSpan, Groups& g) {
+    g.faceCount = faceCount;
+    g.span = std::int64_t{vertexSpan} + 1;
+    g.start = allocateWrittenTable<std::int32_t>(3 * g.span);
+    g.face = allocateWrittenTable<std::int32_t>(3 * g.faceCount);
+    if (!g.start || !g.face) return false;
+    std::fill_n(g.start.get(), 3 * g.span, 0);
+    for (std::int64_t j = 0; j < g.faceCount; ++j)
+        for (int k = 0; k < 3; ++k) ++g.start[k * g.span + corners[3 * j + k]];
+    for (int k = 0; k < 3; ++k)  // each group's size becomes its end
+        for (std::int64_t v = k * g.span, end = 0; v < (k + 1) * g.span; ++v) {
+            g.biggest = std::max(g.biggest, g.start[v]);
+            g.start[v] = static_cast<std::int32_t>(end += g.start[v]);
         }
+    // Backwards, so that each group comes out in table order and its end
+    // moves back to its start.
+    for (std::int64_t j = g.faceCount - 1; j >= 0; --j)
+        for (int k = 0; k < 3; ++k)
+            g.face[k * g.faceCount + --g.start[k * g.span + corners[3 * j + k]]] = static_cast<std::int32_t>(j);
     return true;
 }
 
 struct Pass {
     Face* faces;
-    std::int32_t faceCount;
     const std::int32_t* corners;
-    const Chains& chains;
-    std::uint8_t* left;  // bit k of left[j]: the group whose first face is j, in slot k, waits for the second pass
+    const Groups& groups;
+    AddStretch addToMany;
+    std::uint8_t* left;  // bit k of left[j]: the group of corner k of face j starts there and waits for a later pass
 };
 
-// The corners of the small group (v, k) whose first face is `first`, if
-// every face of it lies below `high` (and so is filled); false, with nothing
-// written, if one does not. Every corner adds the group's normals, in table
-// order, to its own seed: each normal is loaded once for the whole group.
-bool sumGroup(const Pass& p, std::int32_t first, int k, std::int32_t high) {
-    std::int32_t member[bigGroup];
-    int m = 0;
-    for (std::int32_t j = first; j != none; j = p.chains.next[3 * std::int64_t{j} + k]) {
-        if (j >= high) return false;
-        member[m++] = j;
-    }
-    double nx[bigGroup], ny[bigGroup], nz[bigGroup];
-    for (int i = 0; i < m; ++i) {
-        const double* n = p.faces[member[i]].faceNormal;
-        nx[i] = n[0];
-        ny[i] = n[1];
-        nz[i] = n[2];
-    }
-    for (int i = 0; i < m; ++i) {
-        double* corner = p.faces[member[i]].cornerNormal[k];
-        double x = corner[0], y = corner[1], z = corner[2];
-        for (int q = 0; q < m; ++q) {
-            x += nx[q];
-            y += ny[q];
-            z += nz[q];
+// Corner k of every face of the group, on up to `threads` threads, copying
+// out `capacity` normals at a time into `room`; the corner normals hold the
+// running sums from one stretch to the next.
+void sumGroup(const Pass& p, Group g, int k, double* room, std::int64_t capacity, int threads) {
+    constexpr std::int32_t run = 64;  // corners per task
+    Stretch s{p.faces, k, room, 0, {-0.0, -0.0, -0.0}, false};
+    for (std::int32_t next = 0; next < g.size;) {
+        std::int64_t length = 0;
+        for (; next < g.size && length < capacity; ++next) {
+            const double* n = p.faces[g.face[next]].faceNormal;
+            if (n[0] == 0 && n[1] == 0 && n[2] == 0) {
+                for (int c = 0; c < 3; ++c) s.zeros[c] += n[c];
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) s.normals[3 * length + c] = n[c];
+            ++length;
         }
-        corner[0] = x;
-        corner[1] = y;
-        corner[2] = z;
-        normalize(corner);
+        s.length = length;
+        s.last = next == g.size;
+        if (g.size <= fewFaces) addStretchWith<double, 1>(s, g.face, g.size);
+        else
+            shareOut(threadsFor(g.size * length, additionsPerExtraThread, threads), (g.size + run - 1) / run,
+                     [&](std::int64_t r) {
+                         const auto first = static_cast<std::int32_t>(r * run);
+                         p.addToMany(s, g.face + first, std::min(run, g.size - first));
+                     });
     }
-    return true;
 }
 
-// The small groups that start at faces [first, last), with faces [first,
-// high) filled: a group is summed when its first face comes up, so a thread
-// only ever writes corners of its own faces. Returns whether any group was
-// left for the second pass.
-bool sumGroups(const Pass& p, std::int32_t first, std::int32_t last, std::int32_t high) {
-    bool anyLeft = false;
+// The groups that start at faces [first, last), with the faces below `high`
+// filled: those that lie within them are summed, the others left for later.
+void sumStartingGroups(const Pass& p, std::int32_t first, std::int32_t last, std::int32_t high) {
+    double room[3 * smallStretch];
     for (std::int32_t j = first; j < last; ++j) {
         std::uint8_t left = 0;
         for (int k = 0; k < 3; ++k) {
-            const Group& g = p.chains.group[3 * std::int64_t{p.corners[3 * std::int64_t{j} + k]} + k];
-            if (g.first == j && g.size < bigGroup && !sumGroup(p, j, k, high)) left |= 1 << k;
+            const Group g = groupOf(p.groups, k, p.corners[3 * std::int64_t{j} + k]);
+            if (g.face[0] != j) continue;
+            if (g.face[g.size - 1] < high) sumGroup(p, g, k, room, smallStretch, 1);
+            else
+                left |= 1 << k;
         }
         p.left[j] = left;
-        anyLeft |= left != 0;
     }
-    return anyLeft;
 }
 
-// Groups whose first face is in [first, last) but which reach into another
-// thread's faces: the second pass, once every face is filled.
-void sumLeftGroups(const Pass& p, std::int32_t first, std::int32_t last) {
-    for (std::int32_t j = first; j < last; ++j)
+// The groups left for later, once every face is filled, in table order; a
+// group of thousands gets threads of its own.
+void sumLeftGroups(const Pass& p, std::int32_t faceCount, double* room, std::int64_t capacity, int threads) {
+    for (std::int32_t j = 0; j < faceCount; ++j)
         for (int k = 0; k < 3; ++k)
-            if (p.left[j] & (1 << k)) sumGroup(p, j, k, p.faceCount);
+            if (p.left[j] >> k & 1)
+                sumGroup(p, groupOf(p.groups, k, p.corners[3 * std::int64_t{j} + k]), k, room, capacity, threads);
 }
 
-// A block of faces: about 370 KB of records, so that the block being filled
-// and the one being summed stay in a core's second-level cache.
-constexpr std::int32_t blockFaces = 2048;
-// What a thread takes at a time: 32 blocks.
-constexpr std::int64_t chunkFaces = std::int64_t{32} * blockFaces;
-
-// Faces [first, last): filled block by block, the groups that start in a
-// block summed once the block after it is filled.
-template <class Fill>
-bool fillAndSum(const Pass& p, std::int32_t first, std::int32_t last, const Fill& fill) {
-    bool anyLeft = false;
-    std::int32_t summed = first;
-    for (std::int32_t start = first; start < last; start += blockFaces) {
-        const std::int32_t end = std::min(last, start + blockFaces);
-        fill(start, end);
-        if (start > first) {
-            anyLeft |= sumGroups(p, summed, start, end);
-            summed = start;
+void fillFaces(Face* faces, const Vertex* vertices, const std::int32_t* corners, std::int32_t first,
+               std::int32_t last) {
+    populateForWriting(faces + first, sizeof(Face) * static_cast<std::size_t>(last - first));
+    for (std::int32_t j = first; j < last; ++j) {
+        for (int k = 0; k < 3; ++k) {
+            faces[j].vertexIndex[k] = corners[3 * std::int64_t{j} + k];
+            faces[j].cornerPosition[k] = vertices[faces[j].vertexIndex[k]];
         }
-    }
-    return sumGroups(p, summed, last, last) || anyLeft;
-}
-
-// The big groups of one slot are summed in batches: the normals of a few
-// groups, copied out in table order (a stream), and the corners of those
-// groups cut into runs that never cross a group. A run is one task; the
-// threads share out a batch's runs. A group whose stream is longer than a
-// batch holds is summed one stretch of stream at a time, each stretch a batch
-// of its own, the corner normals holding the running sums in between.
-constexpr std::int64_t streamCapacity = 1 << 15;  // 0.75 MB of normals: stays in cache while the runs go by
-constexpr std::int32_t run = 64;
-
-struct Run {
-    std::int64_t faceAt;  // the run's corners belong to faces[batch.face[faceAt .. faceAt + count)]
-    std::int32_t count;
-    std::int64_t begin, end;  // the stretch of the batch's stream they add
-    bool last;                // the stretch ends the group's stream: normalize
-};
-
-struct Batch {
-    Table<double> x, y, z;           // the stream, at most streamCapacity long
-    std::vector<std::int32_t> face;  // the faces of the batch's groups, group after group
-    std::vector<Run> runs;
-    std::int64_t streamUsed = 0;
-    std::int64_t additions = 0;
-};
-
-// The corners of one run, a block at a time, each lane starting from what
-// its corner normal holds (the seed, or the running sum of earlier
-// stretches). The block is four vectors per coordinate, twelve registers,
-// written with the compiler's vector types so that it stays in registers
-// whatever the optimisation level. Lanes past the run's end start from zero
-// and are thrown away.
-template <class Vector>
-[[gnu::always_inline]] inline void sumRunWith(Face* faces, int k, const Batch& batch, const Run& r) {
-    constexpr int width = sizeof(Vector) / sizeof(double);
-    for (std::int32_t done = 0; done < r.count; done += 4 * width) {
-        Vector x[4] = {}, y[4] = {}, z[4] = {};
-        for (int v = 0; v < 4; ++v)
-            for (int i = 0; i < width; ++i) {
-                const std::int32_t lane = done + v * width + i;
-                const double* from = lane < r.count ? faces[batch.face[r.faceAt + lane]].cornerNormal[k] : nullptr;
-                x[v][i] = from ? from[0] : 0.0;
-                y[v][i] = from ? from[1] : 0.0;
-                z[v][i] = from ? from[2] : 0.0;
-            }
-        for (std::int64_t q = r.begin; q < r.end; ++q) {
-            const Vector nx = Vector{} + batch.x[q], ny = Vector{} + batch.y[q], nz = Vector{} + batch.z[q];
-#pragma GCC unroll 4
-            for (int v = 0; v < 4; ++v) {
-                x[v] += nx;
-                y[v] += ny;
-                z[v] += nz;
-            }
-        }
-        for (int v = 0; v < 4; ++v)
-            for (int i = 0; i < width; ++i) {
-                const std::int32_t lane = done + v * width + i;
-                if (lane >= r.count) break;
-                double* corner = faces[batch.face[r.faceAt + lane]].cornerNormal[k];
-                corner[0] = x[v][i];
-                corner[1] = y[v][i];
-                corner[2] = z[v][i];
-                if (r.last) normalize(corner);
-            }
+        computeFaceNormal(faces[j]);
     }
 }
 
-using SumRun = void (*)(Face*, int, const Batch&, const Run&);
-
-using Double8 = double __attribute__((vector_size(64)));
-using Double4 = double __attribute__((vector_size(32)));
-using Double2 = double __attribute__((vector_size(16)));
-
-[[gnu::target("avx512f")]] void sumRunAvx512(Face* faces, int k, const Batch& batch, const Run& r) {
-    sumRunWith<Double8>(faces, k, batch, r);
-}
-[[gnu::target("avx2")]] void sumRunAvx2(Face* faces, int k, const Batch& batch, const Run& r) {
-    sumRunWith<Double4>(faces, k, batch, r);
-}
-void sumRunBaseline(Face* faces, int k, const Batch& batch, const Run& r) { sumRunWith<Double2>(faces, k, batch, r); }
-
-std::atomic<int> widestVector{8};
-
-SumRun pickSumRun() {
-    __builtin_cpu_init();
-    const int widest = widestVector.load(std::memory_order_relaxed);
-    if (widest >= 8 && __builtin_cpu_supports("avx512f")) return sumRunAvx512;
-    if (widest >= 4 && __builtin_cpu_supports("avx2")) return sumRunAvx2;
-    return sumRunBaseline;
-}
-
-// Below these amounts a second thread costs more than it saves.
-constexpr std::int64_t facesPerExtraThread = 50000;
-constexpr std::int64_t additionsPerExtraThread = 20000000;
-
-void sumBatch(Face* faces, int k, Batch& batch, int threads) {
-    const SumRun sumRun = pickSumRun();
-    std::atomic<std::size_t> next{0};
-    runParts(threadsFor(batch.additions, additionsPerExtraThread, threads), [&](int) {
-        for (std::size_t r = next++; r < batch.runs.size(); r = next++) sumRun(faces, k, batch, batch.runs[r]);
-    });
-    batch.runs.clear();
-    batch.streamUsed = 0;
-    batch.additions = 0;
-}
-
-// Queues the corners of a group whose faces are batch.face[faceAt ..
-// faceAt + m), to add the stretch [begin, end) of the batch's stream.
-void addRuns(Batch& batch, std::int64_t faceAt, std::int32_t m, std::int64_t begin, std::int64_t end, bool last) {
-    for (std::int32_t first = 0; first < m; first += run)
-        batch.runs.push_back({faceAt + first, std::min(run, m - first), begin, end, last});
-    batch.additions += m * (end - begin);
-}
-
-void copyStream(const Face* faces, Batch& batch, const std::int32_t* groupFaces, std::int64_t count) {
-    for (std::int64_t i = 0; i < count; ++i) {
-        const double* n = faces[groupFaces[i]].faceNormal;
-        batch.x[batch.streamUsed] = n[0];
-        batch.y[batch.streamUsed] = n[1];
-        batch.z[batch.streamUsed] = n[2];
-        ++batch.streamUsed;
-    }
-}
-
-bool sumBigGroups(Face* faces, std::int32_t vertexSpan, int k, const Chains& c, int threads) {
-    if (!c.anyBig[k]) return true;
-    // The stream never needs more room than the big groups hold together, so
-    // a small mesh with one big group does not pay for the whole buffer.
-    std::int64_t bigFaces = 0;
-    for (std::int32_t v = 0; v < vertexSpan; ++v) {
-        const std::int32_t size = c.group[3 * std::int64_t{v} + k].size;
-        if (size >= bigGroup) bigFaces += size;
-    }
-    const std::int64_t capacity = std::min(streamCapacity, bigFaces);
-    Batch batch;
-    for (std::int32_t v = 0; v < vertexSpan; ++v) {
-        const Group& g = c.group[3 * std::int64_t{v} + k];
-        if (g.size < bigGroup) continue;
-        if (!batch.x) {
-            batch.x = allocateTable<double>(capacity);
-            batch.y = allocateTable<double>(capacity);
-            batch.z = allocateTable<double>(capacity);
-            if (!batch.x || !batch.y || !batch.z) return false;
-        }
-        if (batch.streamUsed + g.size > capacity) {
-            sumBatch(faces, k, batch, threads);
-            batch.face.clear();
-        }
-        const auto faceAt = static_cast<std::int64_t>(batch.face.size());
-        for (std::int32_t j = g.first; j != none; j = c.next[3 * std::int64_t{j} + k]) batch.face.push_back(j);
-        const std::int32_t* groupFaces = batch.face.data() + faceAt;
-        if (g.size <= capacity) {
-            const std::int64_t begin = batch.streamUsed;
-            copyStream(faces, batch, groupFaces, g.size);
-            addRuns(batch, faceAt, g.size, begin, batch.streamUsed, true);
-            continue;
-        }
-        for (std::int64_t stretch = 0; stretch < g.size; stretch += capacity) {
-            const std::int64_t length = std::min<std::int64_t>(capacity, g.size - stretch);
-            copyStream(faces, batch, groupFaces + stretch, length);
-            addRuns(batch, faceAt, g.size, 0, length, stretch + length == g.size);
-            sumBatch(faces, k, batch, threads);
-        }
-        batch.face.clear();
-    }
-    if (!batch.runs.empty()) sumBatch(faces, k, batch, threads);
-    return true;
-}
-
-// Nothing to fill: the faces are complete but for their corner normals.
-struct NoFill {
-    void operator()(std::int32_t, std::int32_t) const {}
-};
-
-template <class Fill>
-bool fillAndSmooth(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
-                   int threads, const Fill& fill) {
+// fillFaceTable, or with no vertices the corner normals alone. Gets all its
+// memory first: false, with nothing written, when it cannot.
+bool fillAndSmooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
+                   std::int32_t vertexSpan, int threads) {
     if (faceCount <= 0) return true;
-    Chains chains;
-    if (!chainGroups(corners, faceCount, vertexSpan, chains)) return false;
-    Table<std::uint8_t> left = allocateWrittenTable<std::uint8_t>(faceCount);
-    if (!left) return false;
-    const Pass pass{faces, faceCount, corners, chains, left.get()};
-
-    // Chunks of faces, taken by whichever thread is free; each chunk is its
-    // own window, so a group that reaches out of its chunk waits for the
-    // second pass.
+    Groups groups;
+    Table<std::uint8_t> left = allocateTable<std::uint8_t>(faceCount);
+    if (!left || !sortCorners(corners, faceCount, vertexSpan, groups)) return false;
+    const std::int64_t capacity = std::min<std::int64_t>(bigStretch, groups.biggest);
+    Table<double> room = allocateTable<double>(3 * capacity);
+    if (!room) return false;
+    const Pass p{faces, corners, groups, pickAddToMany(), left.get()};
     const int workers = threadsFor(faceCount, facesPerExtraThread, threads);
-    const std::int64_t chunks = (std::int64_t{faceCount} + chunkFaces - 1) / chunkFaces;
-    auto first = [faceCount](std::int64_t c) {
+
+    // Chunks of faces, taken by whichever thread is free, each filled block
+    // by block; a group that reaches out of its chunk waits for a later pass.
+    const std::int64_t chunks = (faceCount + chunkFaces - 1) / chunkFaces;
+    auto chunkStart = [faceCount](std::int64_t c) {
         return static_cast<std::int32_t>(std::min<std::int64_t>(faceCount, c * chunkFaces));
     };
-    std::vector<char> anyLeft(static_cast<std::size_t>(chunks), 0);
     shareOut(workers, chunks, [&](std::int64_t c) {
-        if constexpr (std::is_same_v<Fill, NoFill>) anyLeft[c] = sumGroups(pass, first(c), first(c + 1), faceCount);
-        else
-            anyLeft[c] = fillAndSum(pass, first(c), first(c + 1), fill);
+        const std::int32_t first = chunkStart(c), last = chunkStart(c + 1);
+        std::int32_t summed = first;
+        for (std::int32_t start = first; start < last; start += blockFaces) {
+            const std::int32_t end = std::min(last, start + blockFaces);
+            if (vertices) fillFaces(faces, vertices, corners, start, end);
+            if (start == first) continue;
+            sumStartingGroups(p, summed, start, end);
+            summed = start;
+        }
+        sumStartingGroups(p, summed, last, last);
     });
-    if (std::find(anyLeft.begin(), anyLeft.end(), 1) != anyLeft.end())
-        shareOut(workers, chunks, [&](std::int64_t c) {
-            if (anyLeft[c]) sumLeftGroups(pass, first(c), first(c + 1));
-        });
-
-    for (int k = 0; k < 3; ++k)
-        if (!sumBigGroups(faces, vertexSpan, k, chains, threads)) return false;
+    sumLeftGroups(p, faceCount, room.get(), capacity, threads);
     return true;
+}
+
+// The scan that defines the sums: quadratic, but it needs no memory.
+void scanCornerNormals(Face* faces, std::int32_t faceCount) {
+    for (std::int32_t f = 0; f < faceCount; ++f) {
+        for (double* corner : faces[f].cornerNormal) std::copy_n(faces[f].faceNormal, 3, corner);
+        for (std::int32_t g = 0; g < faceCount; ++g)
+            for (int k = 0; k < 3; ++k)
+                if (faces[g].vertexIndex[k] == faces[f].vertexIndex[k])
+                    for (int c = 0; c < 3; ++c) faces[f].cornerNormal[k][c] += faces[g].faceNormal[c];
+        for (double* corner : faces[f].cornerNormal) normalize(corner);
+    }
 }
 
 }  // namespace
 
-void limitVectorWidth(int doubles) { widestVector.store(doubles, std::memory_order_relaxed); }
+void limitVectorWidth(int doubles) { widestAllowed.store(doubles, std::memory_order_relaxed); }
 
 void smoothCornerNormals(Face* faces, std::int32_t faceCount) {
     Table<std::int32_t> corners = allocateTable<std::int32_t>(3 * std::int64_t{faceCount});
-    std::int32_t vertexSpan = 0;
-    for (std::int32_t j = 0; corners && j < faceCount; ++j)
-        for (int k = 0; k < 3; ++k) {
-            corners[3 * std::int64_t{j} + k] = faces[j].vertexIndex[k];
-            vertexSpan = std::max(vertexSpan, faces[j].vertexIndex[k] + 1);
-        }
-    if ((faceCount > 0 && !corners) ||
-        !smoothCornerNormals(faces, faceCount, corners.get(), vertexSpan, availableThreads())) {
-        std::fputs("smoothCornerNormals: not enough memory\n", stderr);
-        std::abort();
+    std::int32_t lowest = 0, highest = 0;
+    for (std::int64_t c = 0; corners && c < 3 * std::int64_t{faceCount}; ++c) {
+        corners[c] = faces[c / 3].vertexIndex[c % 3];
+        lowest = std::min(lowest, corners[c]);
+        highest = std::max(highest, corners[c]);
     }
+    // Indices the index cannot hold, or no memory for it: the scan.
+    if (!corners || lowest < 0 || highest == INT32_MAX ||
+        !fillAndSmooth(faces, faceCount, nullptr, corners.get(), highest + 1, availableThreads()))
+        scanCornerNormals(faces, faceCount);
 }
 
 bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
                          int threads) {
-    return fillAndSmooth(faces, faceCount, corners, vertexSpan, threads, NoFill{});
+    return fillAndSmooth(faces, faceCount, nullptr, corners, vertexSpan, threads);
 }
 
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads) {
-    return fillAndSmooth(faces, faceCount, corners, vertexCount, threads, [=](std::int32_t first, std::int32_t last) {
-        populateForWriting(faces + first, sizeof(Face) * static_cast<std::size_t>(last - first));
-        for (std::int32_t j = first; j < last; ++j) {
-            Face& face = faces[j];
-            for (int k = 0; k < 3; ++k) {
-                const std::int32_t index = corners[3 * std::int64_t{j} + k];
-                face.vertexIndex[k] = index;
-                face.cornerPosition[k] = vertices[index];
-            }
-            computeFaceNormal(face);
-        }
-    });
+    return fillAndSmooth(faces, faceCount, vertices, corners, vertexCount, threads);
 }

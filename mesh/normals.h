@@ -2,7 +2,7 @@
 //
 // All arithmetic is in double precision, in the order written below, and the
 // library is built without floating-point contraction, so the same mesh gives
-// the same bits on every run, with one thread or two.
+// the same bits on every run, whatever the threads and the vector width.
 #pragma once
 
 #include <cstdint>
@@ -27,16 +27,23 @@ void computeFaceNormal(Face& face);
 // where the seed is F's own normal, so F counts twice. Only the same corner
 // slot gathers: faces sharing the vertex through another slot do not count.
 // Unit normals are summed unweighted. Reads faceNormal and vertexIndex, writes
-// only cornerNormal; temporary memory is freed before it returns. Uses the
-// processors it may run on; ends the process if it cannot get the memory.
+// only cornerNormal (the seeds included).
+//
+// Time: a corner shared by m faces costs m additions for each of them, so a
+// vertex that m faces name in the same slot costs m * m (a fan: 10^10 for
+// 100 000 faces); degenerate faces, whose normals are zero, are left out of
+// those additions where that gives the same bits, so they cost about m.
+// Uses the processors it may run on. Memory: 13 bytes per face and 12 per
+// vertex up to the highest index, plus 0.75 MB when a corner is shared by
+// thousands, freed before it returns; without it, it falls back on the scan
+// of every pair of faces, which needs none but takes faceCount squared.
 void smoothCornerNormals(Face* faces, std::int32_t faceCount);
 
 // The same on at most `threads` threads (the result does not depend on how
 // many), for callers that hold the vertex indices in a table of their own:
 // corners[3 * j + k] equals faces[j].vertexIndex[k], and is below
-// `vertexSpan`. Needs scratch memory of about 13 bytes per face and 24 per
-// vertex, plus 1 MB and 4 bytes per face of the biggest group; returns false,
-// with the corners half done, when that memory cannot be had.
+// `vertexSpan`. Returns false, with nothing written, when the memory above
+// cannot be had.
 bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
                          int threads);
 
@@ -44,11 +51,7 @@ bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t
 // over it: for every face j, vertexIndex[k] = corners[3 * j + k], the corner
 // positions copied from `vertices`, computeFaceNormal; then the corner
 // normals, as smoothCornerNormals gives them. Indices must be below
-// `vertexCount`. Same scratch memory and failure as the overload above.
+// `vertexCount`. Returns false, with nothing written, when the memory above
+// cannot be had.
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads);
-
-// Big groups are summed with the widest vector additions the processor has
-// (8, 4 or 2 doubles); this caps the width, so that tests can check that
-// every width gives the same bits. Takes effect for later calls.
-void limitVectorWidth(int doubles);

@@ -1,7 +1,12 @@
 // Face and corner normals: the worked cases on literal triangles, and bit for
-// bit agreement with the plain all-pairs scan that defines the corner sums.
+// bit agreement with the plain all-pairs scan that defines the corner sums, on
+// every vector width and thread count.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <cstring>
@@ -13,7 +18,7 @@
 
 #include "mesh/model.h"
 #include "mesh/normals.h"
-#include "temp_file.h"
+#include "mesh/normals_width.h"
 
 namespace {
 
@@ -150,10 +155,50 @@ void expectSameBitsAsScan(const std::vector<Face>& seeded, const std::vector<Fac
     }
 }
 
-void expectSameBitsAsScan(const std::vector<Face>& seeded) {
+// Every field, face by face; a NaN only has to be a NaN (see sameBits).
+void expectSameFaces(const std::vector<Face>& actual, const std::vector<Face>& expected, const std::string& what) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t j = 0; j < actual.size(); ++j) {
+        const Face& a = actual[j];
+        const Face& e = expected[j];
+        ASSERT_EQ(std::memcmp(a.vertexIndex, e.vertexIndex, sizeof a.vertexIndex), 0) << what << ", face " << j;
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_TRUE(sameBits(&a.cornerPosition[k].x, &e.cornerPosition[k].x)) << what << ", face " << j;
+            ASSERT_TRUE(sameBits(a.cornerNormal[k], e.cornerNormal[k])) << what << ", face " << j << " corner " << k;
+        }
+        ASSERT_TRUE(sameBits(a.faceNormal, e.faceNormal)) << what << ", face " << j;
+    }
+}
+
+std::vector<std::int32_t> cornersOf(const std::vector<Face>& faces) {
+    std::vector<std::int32_t> corners;
+    for (const Face& f : faces) corners.insert(corners.end(), f.vertexIndex, f.vertexIndex + 3);
+    return corners;
+}
+
+std::vector<Face> smoothedOnThreads(const std::vector<Face>& seeded, int threads) {
     std::vector<Face> smoothed = seeded;
-    smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()));
-    expectSameBitsAsScan(seeded, smoothed);
+    const std::vector<std::int32_t> corners = cornersOf(seeded);
+    const std::int32_t vertexSpan = 1 + *std::max_element(corners.begin(), corners.end());
+    EXPECT_TRUE(smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()), corners.data(),
+                                    vertexSpan, threads));
+    return smoothed;
+}
+
+// smoothCornerNormals(faces, faceCount) against the scan (every `stride`-th
+// face), and the indexed overload on 1, 2 and 3 threads at every vector width
+// the processor has against that.
+void expectSameBitsEverywhere(const std::vector<Face>& seeded, std::size_t stride = 1) {
+    std::vector<Face> plain = seeded;
+    smoothCornerNormals(plain.data(), static_cast<std::int32_t>(plain.size()));
+    expectSameBitsAsScan(seeded, plain, stride);
+    for (int width : {8, 4, 2}) {
+        limitVectorWidth(width);
+        for (int threads : {1, 2, 3})
+            expectSameFaces(smoothedOnThreads(seeded, threads), plain,
+                            std::to_string(threads) + " threads, " + std::to_string(width) + " doubles wide");
+    }
+    limitVectorWidth(8);
 }
 
 std::vector<Face> randomMesh(std::mt19937_64& random, int vertexCount, int faceCount, bool hostileValues) {
@@ -181,46 +226,17 @@ std::vector<Face> randomMesh(std::mt19937_64& random, int vertexCount, int faceC
 TEST(Normals, SameBitsAsTheScanOnRandomMeshes) {
     std::mt19937_64 random(7);
     // Few vertices and many faces, so every vertex is shared in every slot.
-    for (int round = 0; round < 20; ++round) expectSameBitsAsScan(randomMesh(random, 3 + round, 200, round % 2));
-    // Some 40 and some 275 faces per group and slot: groups big enough to be
-    // summed a block of corners at a time.
-    expectSameBitsAsScan(randomMesh(random, 300, 12000, false));
-    expectSameBitsAsScan(randomMesh(random, 40, 11000, true));
-}
-
-// Every field, face by face; a NaN only has to be a NaN (see sameBits).
-void expectSameFaces(const std::vector<Face>& actual, const std::vector<Face>& expected, const char* what) {
-    ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t j = 0; j < actual.size(); ++j) {
-        const Face& a = actual[j];
-        const Face& e = expected[j];
-        ASSERT_EQ(std::memcmp(a.vertexIndex, e.vertexIndex, sizeof a.vertexIndex), 0) << what << ", face " << j;
-        for (int k = 0; k < 3; ++k) {
-            ASSERT_TRUE(sameBits(&a.cornerPosition[k].x, &e.cornerPosition[k].x)) << what << ", face " << j;
-            ASSERT_TRUE(sameBits(a.cornerNormal[k], e.cornerNormal[k])) << what << ", face " << j << " corner " << k;
-        }
-        ASSERT_TRUE(sameBits(a.faceNormal, e.faceNormal)) << what << ", face " << j;
-    }
-}
-
-std::vector<std::int32_t> cornersOf(const std::vector<Face>& faces) {
-    std::vector<std::int32_t> corners;
-    for (const Face& f : faces) corners.insert(corners.end(), f.vertexIndex, f.vertexIndex + 3);
-    return corners;
-}
-
-std::vector<Face> smoothedOnThreads(const std::vector<Face>& seeded, int vertexCount, int threads) {
-    std::vector<Face> smoothed = seeded;
-    const std::vector<std::int32_t> corners = cornersOf(seeded);
-    EXPECT_TRUE(smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()), corners.data(),
-                                    vertexCount, threads));
-    return smoothed;
+    for (int round = 0; round < 20; ++round) expectSameBitsEverywhere(randomMesh(random, 3 + round, 200, round % 2));
+    // Some 40 and some 275 faces per group and slot: groups summed a block of
+    // corners at a time.
+    expectSameBitsEverywhere(randomMesh(random, 300, 12000, false), 5);
+    expectSameBitsEverywhere(randomMesh(random, 40, 11000, true), 5);
 }
 
 TEST(Normals, AFanCornerSharedByThousandsOfFacesHasTheScansBits) {
     // Corner 0 of nearly every face names the apex: one group of thousands,
     // enough additions to be shared between threads; corner 1 goes round 50
-    // vertices (groups of 120, still blocked), corner 2 round 2000 (small).
+    // vertices (groups of 120), corner 2 round 2000 (groups of 3).
     std::mt19937_64 random(11);
     std::uniform_real_distribution<double> coordinate(-10, 10);
     std::vector<Vertex> vertices(2100);
@@ -233,18 +249,7 @@ TEST(Normals, AFanCornerSharedByThousandsOfFacesHasTheScansBits) {
         const Vertex& last = j % 97 == 0 ? vertices[index[1]] : vertices[index[2]];  // now and then degenerate
         seeded.push_back(triangle(vertices[index[0]], vertices[index[1]], last, index[0], index[1], index[2]));
     }
-    const std::vector<Face> one = smoothedOnThreads(seeded, 2100, 1);
-    expectSameBitsAsScan(seeded, one, 7);
-    expectSameFaces(smoothedOnThreads(seeded, 2100, 2), one, "two threads");
-    expectSameFaces(smoothedOnThreads(seeded, 2100, 3), one, "three threads");
-    for (int width : {4, 2}) {
-        limitVectorWidth(width);
-        expectSameFaces(smoothedOnThreads(seeded, 2100, 2), one, "narrower vectors");
-    }
-    limitVectorWidth(8);
-    std::vector<Face> plain = seeded;
-    smoothCornerNormals(plain.data(), static_cast<std::int32_t>(plain.size()));
-    expectSameFaces(plain, one, "smoothCornerNormals(faces, faceCount)");
+    expectSameBitsEverywhere(seeded, 7);
 }
 
 TEST(Normals, AFanTooBigToSumInOneGoHasTheScansBits) {
@@ -260,9 +265,118 @@ TEST(Normals, AFanTooBigToSumInOneGoHasTheScansBits) {
     std::vector<Face> seeded;
     seeded.reserve(static_cast<std::size_t>(faceCount));
     for (int j = 0; j < faceCount; ++j) seeded.push_back(triangle(apex, ring[j], ring[j + 1], 0, 1 + j, 2 + j));
-    const std::vector<Face> two = smoothedOnThreads(seeded, faceCount + 2, 2);
+    const std::vector<Face> two = smoothedOnThreads(seeded, 2);
     expectSameBitsAsScan(seeded, two, 997);
-    expectSameFaces(smoothedOnThreads(seeded, faceCount + 2, 1), two, "one thread");
+    expectSameFaces(smoothedOnThreads(seeded, 1), two, "one thread");
+}
+
+// Zero normals: a degenerate face's normal is zero, and the sign of each zero
+// component depends on the corners (for example (-0, +0, +0) when corner 1 has
+// y = -0 and the others y = +0). Adding a zero changes at most the sign of a
+// zero, so these faces check that the sums keep every sign the scan gives.
+const double zeroSigns[][3] = {{-0.0, -0.0, -0.0}, {0.0, -0.0, -0.0}, {-0.0, 0.0, -0.0}, {-0.0, -0.0, 0.0},
+                               {0.0, 0.0, -0.0},   {0.0, -0.0, 0.0},  {-0.0, 0.0, 0.0},  {0.0, 0.0, 0.0}};
+// Unit normals with zero components of either sign.
+const double signedAxes[][3] = {{-0.0, -0.0, -1.0}, {0.0, -0.0, 1.0}, {-0.0, 0.6, -0.8}, {1.0, -0.0, -0.0}};
+
+// Faces whose normals are drawn from those two lists (mostly zero), their
+// corners from `vertexCount` vertices: groups that mix degenerate faces of
+// every sign with faces whose own zero components are -0.
+std::vector<Face> signedZeroMesh(std::mt19937_64& random, int vertexCount, int faceCount) {
+    std::vector<Face> faces(static_cast<std::size_t>(faceCount));
+    for (Face& f : faces) {
+        const double* n = random() % 4 ? zeroSigns[random() % 8] : signedAxes[random() % 4];
+        for (std::int32_t& i : f.vertexIndex) i = static_cast<std::int32_t>(random() % vertexCount);
+        std::memcpy(f.faceNormal, n, sizeof f.faceNormal);
+        for (double* corner : f.cornerNormal) std::memcpy(corner, n, sizeof f.faceNormal);
+    }
+    return faces;
+}
+
+TEST(Normals, DegenerateFacesKeepTheScansSignsOfZero) {
+    // Worked by hand: faces A (-0, -0, -0) and B (+0, -0, -0) share corner 0.
+    // A's corner 0 is normalize(A + A + B) = (+0, -0, -0): B adds nothing but
+    // the + sign of x, and A's other corners stay (-0, -0, -0).
+    std::vector<Face> pair(2);
+    for (int j = 0; j < 2; ++j) {
+        pair[j].vertexIndex[1] = pair[j].vertexIndex[2] = j;  // corner 0 shared, the others not
+        std::memcpy(pair[j].faceNormal, zeroSigns[j], sizeof zeroSigns[j]);
+        for (double* corner : pair[j].cornerNormal) std::memcpy(corner, zeroSigns[j], sizeof zeroSigns[j]);
+    }
+    smoothCornerNormals(pair.data(), 2);
+    EXPECT_FALSE(std::signbit(pair[0].cornerNormal[0][0])) << "B's +0 restores the + sign";
+    EXPECT_TRUE(std::signbit(pair[0].cornerNormal[0][1]) && std::signbit(pair[0].cornerNormal[0][2]));
+    EXPECT_TRUE(std::signbit(pair[0].cornerNormal[1][0])) << "corner 1 is A's alone";
+
+    std::mt19937_64 random(3);
+    // Groups of a few faces, of dozens (a block of corners at a time) and
+    // of thousands (a second pass on threads of their own).
+    for (int vertices : {40, 3, 1}) expectSameBitsEverywhere(signedZeroMesh(random, vertices, 9000), 13);
+}
+
+TEST(Normals, NormalsWithNegativeZerosKeepThemInTheSums) {
+    // Faces facing -z whose normals are (-0, -0, -1), all sharing corner 0:
+    // x and y are sums of -0 alone and stay -0. A copy of a normal made as
+    // 0 + x would give +0 instead. 3 faces go one corner at a time, 12 in a
+    // block of corners.
+    for (int count : {3, 12}) {
+        std::vector<Face> faces(static_cast<std::size_t>(count));
+        for (int j = 0; j < count; ++j) {
+            faces[j].vertexIndex[1] = 1 + j;
+            faces[j].vertexIndex[2] = 100 + j;
+            std::memcpy(faces[j].faceNormal, signedAxes[0], sizeof signedAxes[0]);
+            for (double* corner : faces[j].cornerNormal) std::memcpy(corner, signedAxes[0], sizeof signedAxes[0]);
+        }
+        expectSameBitsEverywhere(faces);
+        std::vector<Face> smoothed = faces;
+        smoothCornerNormals(smoothed.data(), count);
+        EXPECT_TRUE(std::signbit(smoothed[0].cornerNormal[0][0]) && std::signbit(smoothed[0].cornerNormal[0][1]));
+    }
+}
+
+TEST(Normals, DegenerateFacesFromSignedZeroCoordinatesKeepTheScansBits) {
+    // Corners on a small lattice whose coordinates are mostly -0 and +0: most
+    // triangles are degenerate, with zero normals of every sign, and the flat
+    // ones have zero components of either sign. Corner 0 names one of 3
+    // vertices, the others one of 32: groups of thousands and of hundreds.
+    std::mt19937_64 random(5);
+    const double values[] = {-0.0, 0.0, -0.0, 1.0};
+    std::vector<Vertex> vertices(64);
+    for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = {values[i % 4], values[i / 4 % 4], values[i / 16]};
+    std::vector<std::int32_t> corners;
+    for (int j = 0; j < 7000; ++j)
+        for (int k = 0; k < 3; ++k) corners.push_back(static_cast<std::int32_t>(random() % (k == 0 ? 3 : 32)));
+    std::vector<Face> seeded;
+    for (std::size_t c = 0; c < corners.size(); c += 3) {
+        const std::int32_t* i = &corners[c];
+        seeded.push_back(triangle(vertices[i[0]], vertices[i[1]], vertices[i[2]], i[0], i[1], i[2]));
+    }
+    for (int threads : {1, 2}) {
+        std::vector<Face> filled(seeded.size());
+        EXPECT_TRUE(fillFaceTable(filled.data(), static_cast<std::int32_t>(filled.size()), vertices.data(),
+                                  corners.data(), static_cast<std::int32_t>(vertices.size()), threads));
+        expectSameBitsAsScan(seeded, filled, 3);
+    }
+}
+
+TEST(Normals, AMeshOfOneVertexHasTheScansBits) {
+    // One vertex named by every corner of 200 000 faces: every face is
+    // degenerate and one group per slot holds them all. Then the same with one
+    // face in a hundred a proper triangle sharing corner 0.
+    for (bool mixed : {false, true}) {
+        SCOPED_TRACE(mixed ? "mixed" : "all degenerate");
+        std::vector<Vertex> vertices = {{1, 2, 3}, {-4, 0, 1}, {5, -0.0, 2}};
+        std::vector<std::int32_t> corners;
+        for (int j = 0; j < 200000; ++j)
+            corners.insert(corners.end(), {0, mixed && j % 100 == 7 ? 1 : 0, mixed && j % 100 == 7 ? 2 : 0});
+        std::vector<Face> faces(corners.size() / 3);
+        ASSERT_TRUE(fillFaceTable(faces.data(), static_cast<std::int32_t>(faces.size()), vertices.data(),
+                                  corners.data(), 3, 2));
+        std::vector<Face> seeded = faces;
+        for (Face& f : seeded)
+            for (double* corner : f.cornerNormal) std::memcpy(corner, f.faceNormal, sizeof f.faceNormal);
+        expectSameBitsAsScan(seeded, faces, 9973);
+    }
 }
 
 // A closed grid of quads as a torus is written, 250 000 triangles: enough
@@ -319,8 +433,8 @@ TEST(Normals, FillingTheFaceTableGivesTheScansBitsOnAnyThreads) {
     expectSameFaces(plain, one, "computeFaceNormal and smoothCornerNormals face by face");
 }
 
-// A real mesh as loaded, and its faces as computeFaceNormal left them, with
-// the corner normals back at their seed.
+// A real mesh as the viewer loads it, and its faces as computeFaceNormal
+// left them, with the corner normals back at their seed.
 struct Loaded {
     std::vector<Face> smoothed, seeded;
 };
@@ -358,6 +472,64 @@ TEST(Normals, SameBitsAsTheScanOnTheSharedCorpus) {
         // The scan is quadratic: on the big meshes, check a sample of faces.
         expectSameBitsAsScan(mesh.seeded, mesh.smoothed, 1 + mesh.seeded.size() / 2000);
     }
+}
+
+TEST(Normals, NegativeIndicesTakeTheScan) {
+    // The index only holds indices from 0 up; the face table itself may hold
+    // any, and the rule still applies to them.
+    std::mt19937_64 random(13);
+    std::vector<Face> seeded = randomMesh(random, 30, 500, true);
+    for (std::size_t j = 0; j < seeded.size(); j += 3) seeded[j].vertexIndex[j % 3] = -1 - static_cast<int>(j % 5);
+    std::vector<Face> smoothed = seeded;
+    smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()));
+    expectSameBitsAsScan(seeded, smoothed);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool addressSanitizer = true;
+#else
+constexpr bool addressSanitizer = false;
+#endif
+
+TEST(Normals, WithoutMemoryForTheIndexTheResultStaysTheSame) {
+    if (addressSanitizer) GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+    // Faces that name vertices up to 50 million need an index of 600 MB. In a
+    // child limited to 200 MB more address space than it holds, that memory
+    // cannot be had: fillFaceTable says so, and smoothCornerNormals falls back
+    // on the scan and gives the same bits.
+    std::mt19937_64 random(17);
+    std::vector<Face> seeded = randomMesh(random, 30, 600, false);
+    for (Face& f : seeded)
+        for (std::int32_t& i : f.vertexIndex) i *= 1700000;
+    std::vector<Face> expected = seeded;
+    for (std::size_t j = 0; j < seeded.size(); ++j) scanCorners(seeded, j, expected[j].cornerNormal);
+    const std::vector<std::int32_t> corners(3 * seeded.size(), 0);
+    const std::vector<Vertex> vertices(1);
+    std::vector<Face> filled(seeded.size());
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        std::ifstream status("/proc/self/statm");
+        long pages = 0;
+        status >> pages;
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (200 << 20);
+        const rlimit memory{limit, limit};
+        if (setrlimit(RLIMIT_AS, &memory) != 0) _exit(10);
+        if (fillFaceTable(filled.data(), static_cast<std::int32_t>(filled.size()), vertices.data(), corners.data(),
+                          50000000, 1))
+            _exit(11);
+        std::vector<Face> smoothed = seeded;
+        smoothCornerNormals(smoothed.data(), static_cast<std::int32_t>(smoothed.size()));
+        for (std::size_t j = 0; j < seeded.size(); ++j)
+            for (int k = 0; k < 3; ++k)
+                if (!sameBits(smoothed[j].cornerNormal[k], expected[j].cornerNormal[k])) _exit(12);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended with signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit set; 11: fillFaceTable got the memory; 12: other bits";
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // meshgen: writes deterministic OFF triangle meshes, modelled z-up around the
 // origin and sized for tarvexgl's fixed camera (about 30 units across).
 //
-//   meshgen torus|sphere|knot|vase|fan FACES [DIGITS] > mesh.off
+//   meshgen torus|sphere|knot|vase|fan|degenerate FACES [DIGITS] > mesh.off
 //   meshgen --help
 //
 // FACES is the approximate number of triangles; DIGITS the significant
@@ -193,6 +193,15 @@ Mesh fan(long faces) {
     return mesh;
 }
 
+// One vertex that every corner of every face names: each face is degenerate
+// and one group per corner slot holds them all. A benchmark, not a sight.
+Mesh degenerate(long faces) {
+    Mesh mesh;
+    mesh.points.push_back({0, 0, 0});
+    mesh.triangles.assign(static_cast<std::size_t>(faces), {0, 0, 0});
+    return mesh;
+}
+
 void write(const Mesh& mesh, int digits) {
     std::printf("OFF\n%zu %zu 0\n", mesh.points.size(), mesh.triangles.size());
     for (const Point& p : mesh.points) std::printf("%.*g %.*g %.*g\n", digits, p.x, digits, p.y, digits, p.z);
@@ -201,7 +210,7 @@ void write(const Mesh& mesh, int digits) {
 
 int usage(std::FILE* to, int status) {
     std::fputs(
-        "usage: meshgen torus|sphere|knot|vase|fan FACES [DIGITS] > mesh.off\n"
+        "usage: meshgen torus|sphere|knot|vase|fan|degenerate FACES [DIGITS] > mesh.off\n"
         "       meshgen --help\n"
         "Writes a z-up OFF triangle mesh of about FACES triangles, about 30 units\n"
         "across around the origin, with coordinates printed to DIGITS significant\n"
@@ -211,7 +220,8 @@ int usage(std::FILE* to, int status) {
         "  sphere  radius 13, latitude-longitude, a vertex at each pole\n"
         "  knot    trefoil knot, tube radius 2.2\n"
         "  vase    hollow vase 30 tall (z from -15 to 15), closed surface\n"
-        "  fan     wavy cone whose every face has the apex as corner 0\n",
+        "  fan     wavy cone whose every face has the apex as corner 0\n"
+        "  degenerate  one vertex, and FACES faces that name it three times\n",
         to);
     return status;
 }
@@ -234,6 +244,8 @@ int main(int argc, char** argv) {
         write(vase(faces), digits);
     else if (shape == "fan")
         write(fan(faces), digits);
+    else if (shape == "degenerate")
+        write(degenerate(faces), digits);
     else
         return usage(stderr, 2);
     return 0;
