@@ -3,38 +3,79 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 XVFB  := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 
-.PHONY: all deps build run test fuzz lint clean
+.PHONY: all deps build run test test-clang test-arm64 man fuzz lint clean
 
 all: build
 
+# The packages every target below needs are installed here, never by CMake.
 deps:
 	@EXTRA_PACKAGES="$(EXTRA_PACKAGES)" sh tools/install-deps.sh
 
+# make's own builds treat warnings as errors. The main one also carries the
+# hardening flags of Debian's packages, which make package ships and the
+# package test checks (sanitizers and _FORTIFY_SOURCE do not mix, so the
+# sanitizer build goes without).
+WERROR    := -DTARVEXGL_WERROR=ON
+DEB_FLAGS  = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+HARDENED   = CXXFLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" LDFLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+
+# Configured quietly: the output goes to configure.log, shown on failure;
+# only the note on skipped tests is printed.
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@mkdir -p $(BUILD)
+	@$(HARDENED) cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) -DTARVEXGL_HARDENED=ON \
+	  >$(BUILD)/configure.log 2>&1 || { cat $(BUILD)/configure.log; exit 1; }
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The viewer in the foreground: type a mesh path at the prompt, e.g.
-# examples/torus.off
-run: build
-	$(BUILD)/tarvexgl
+# examples/torus.off. Only the viewer is built, its output kept in
+# $(BUILD)/build.log and shown only when the build fails.
+run: deps $(BUILD)/CMakeCache.txt
+	@cmake --build $(BUILD) -j $(JOBS) --target tarvexgl >$(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
+	@$(BUILD)/tarvexgl
+
+# The manual page without man-db: groff's nroff formats it.
+man: PACKAGES = groff-base
+man:
+	@PACKAGES="$(PACKAGES)" sh tools/install-deps.sh
+	@nroff -man docs/tarvexgl.1 | $${PAGER:-more}
 
 # Every test; the window tests get their own X server with Mesa's software
 # OpenGL. Then every test again built with ASan and UBSan (any report fails
 # the test), and the process tests with tarvexgl under valgrind's memcheck.
 SAN_BUILD ?= build-asan
 $(SAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEXGL_SANITIZE=ON
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) -DTARVEXGL_SANITIZE=ON
 
-test: EXTRA_PACKAGES += valgrind
 test: build $(SAN_BUILD)/CMakeCache.txt
+	@sed -n 's/^-- Skipped: /Skipped: /p' $(BUILD)/configure.log 2>/dev/null || true
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE valgrind
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	UBSAN_OPTIONS=print_stacktrace=1 LIBGL_ALWAYS_SOFTWARE=1 \
 	  $(XVFB) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L valgrind
+
+# Every test again built by clang in Release, the configuration furthest from
+# the main build, so that neither compiler's warnings creep in (CI runs it).
+CLANG_BUILD ?= build-clang
+test-clang: EXTRA_PACKAGES += clang-14
+test-clang: deps
+	cmake -S . -B $(CLANG_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 $(WERROR)
+	cmake --build $(CLANG_BUILD) -j $(JOBS)
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(CLANG_BUILD) --output-on-failure -j $(JOBS) -LE valgrind
+
+# The mesh library and its unit tests cross-built for arm64 (GoogleTest
+# compiled from Debian's sources for the target) and run under qemu-user,
+# which ctest calls through the toolchain file's emulator.
+ARM64_BUILD ?= build-arm64
+test-arm64: EXTRA_PACKAGES += g++-aarch64-linux-gnu qemu-user googletest
+test-arm64: deps
+	cmake -S . -B $(ARM64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DTARVEXGL_MESH_ONLY=ON -DTARVEXGL_GTEST_SOURCE=/usr/src/googletest $(WERROR)
+	cmake --build $(ARM64_BUILD) -j $(JOBS)
+	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j $(JOBS)
 
 # The OFF reader's fuzz target under libFuzzer, ASan and UBSan for
 # FUZZ_SECONDS on one core, in its own clang build; prints the executions,
@@ -43,7 +84,7 @@ FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 600
 fuzz: EXTRA_PACKAGES += clang-14 libclang-rt-14-dev llvm-14
 fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) -DTARVEXGL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(FUZZ_BUILD) -DTARVEXGL_FUZZ=ON $(WERROR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	sh fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
@@ -58,7 +99,7 @@ lint: build
 	  >$(BUILD)/clang-tidy.log 2>&1; status=$$?; grep -v 'warnings* generated\.$$' $(BUILD)/clang-tidy.log; exit $$status
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(CLANG_BUILD) $(ARM64_BUILD)
 
 # A newcomer's targets: the examples, a demo, the README's screenshot,
 # installing and packaging.
@@ -118,7 +159,7 @@ bench_faces = $(subst 10k,10000,$(subst 100k,100000,$(subst 1m,1000000,$(subst 4
 .PHONY: bench bench-build
 
 bench-build: deps
-	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVEXGL_BENCH=ON -DTARVEXGL_TESTS=OFF
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVEXGL_BENCH=ON -DBUILD_TESTING=OFF $(WERROR)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target meshgen load_bench frame_bench first_frame
 
 $(BENCH_MESHES)/%.off: | bench-build

@@ -1,10 +1,13 @@
 #!/bin/sh
 # Builds the Debian package from a finished build tree into a temporary
-# folder and checks what it would install: exactly the binary and its manual
-# page, and a dependency on the package of every library the binary links.
-#   package_test.sh BUILD_DIR
+# folder and checks what it would install: exactly the programs and their
+# manual pages, a dependency on the package of every library a program links
+# and, for a hardened build, the hardening of every program in usr/bin.
+#   package_test.sh BUILD_DIR hardened|plain PROGRAM...
 set -eu
 build=$1
+hardening=$2
+shift 2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -17,30 +20,58 @@ deb=$(echo "$tmp"/tarvexgl_*.deb)
 
 # Files only: directories come and go with them.
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
-expected="./usr/bin/tarvexgl
-./usr/share/man/man1/tarvexgl.1.gz"
+expected=$(for p in "$@"; do printf './usr/bin/%s\n./usr/share/man/man1/%s.1.gz\n' "$p" "$p"; done | sort)
 if [ "$files" != "$expected" ]; then
     printf 'package holds:\n%s\nexpected:\n%s\n' "$files" "$expected"
     exit 1
 fi
 
 dpkg-deb -x "$deb" "$tmp/root"
-[ -x "$tmp/root/usr/bin/tarvexgl" ] || { echo "usr/bin/tarvexgl is not executable"; exit 1; }
-gzip -dc "$tmp/root/usr/share/man/man1/tarvexgl.1.gz" | grep -q '^\.TH TARVEXGL 1 ' ||
-    { echo "tarvexgl.1.gz is not the tarvexgl(1) manual page"; exit 1; }
+status=0
+for p in "$@"; do
+    [ -x "$tmp/root/usr/bin/$p" ] || { echo "usr/bin/$p is not executable"; status=1; }
+    # The title line names the page, hyphens possibly escaped: .TH TARVEXGL 1 ...
+    title=$(gzip -dc "$tmp/root/usr/share/man/man1/$p.1.gz" | sed -n '/^\.TH /{s/\\-/-/g;s/"//g;p;q;}' |
+        awk '{ print tolower($2), $3 }')
+    [ "$title" = "$p 1" ] || { echo "$p.1.gz is not the $p(1) manual page (its title: '$title')"; status=1; }
+done
 
 raw=$(dpkg-deb -f "$deb" Depends)
 depends=", $raw,"
-status=0
-for soname in $(readelf -d "$tmp/root/usr/bin/tarvexgl" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    owners=$(dpkg -S "*/$soname" 2>/dev/null | sed 's/[:,].*//' | sort -u)
-    found=no
-    for p in $owners; do
-        case "$depends" in *[\ ,\|]"$p"[\ ,\(]*) found=yes ;; esac
+for bin in "$tmp"/root/usr/bin/*; do
+    for soname in $(readelf -d "$bin" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+        owners=$(dpkg -S "*/$soname" 2>/dev/null | sed 's/[:,].*//' | sort -u)
+        found=no
+        for p in $owners; do
+            case "$depends" in *[\ ,\|]"$p"[\ ,\(]*) found=yes ;; esac
+        done
+        if [ "$found" = no ]; then
+            echo "${bin##*/} links $soname (from: ${owners:-no package}) but Depends is: $raw"
+            status=1
+        fi
     done
-    if [ "$found" = no ]; then
-        echo "links $soname (from: ${owners:-no package}) but Depends is: $raw"
-        status=1
-    fi
 done
+
+# What Debian's hardening flags leave in a binary: position-independent
+# (PIE), relocations read-only after start-up (-z relro -z now), stack
+# canaries (-fstack-protector-strong) and the checked libc calls of
+# -D_FORTIFY_SOURCE=2.
+if [ "$hardening" = hardened ]; then
+    for bin in "$tmp"/root/usr/bin/*; do
+        name=${bin##*/}
+        readelf -hldW --dyn-syms "$bin" >"$tmp/readelf" 2>&1
+        missing=""
+        grep -q '^ *Type: *DYN' "$tmp/readelf" && grep -q '(FLAGS_1).*PIE' "$tmp/readelf" || missing="$missing PIE"
+        grep -q '(BIND_NOW)\|(FLAGS).*BIND_NOW\|(FLAGS_1).* NOW' "$tmp/readelf" || missing="$missing BIND_NOW"
+        grep -q ' GNU_RELRO ' "$tmp/readelf" || missing="$missing GNU_RELRO"
+        grep -q ' __stack_chk_fail' "$tmp/readelf" || missing="$missing __stack_chk_fail"
+        grep -q ' __[a-z0-9_]*_chk\(@\| \|$\)' "$tmp/readelf" || missing="$missing fortified-calls"
+        if [ -n "$missing" ]; then
+            echo "$name lacks:$missing"
+            status=1
+        else
+            echo "$name: PIE, BIND_NOW, GNU_RELRO, stack protector, fortified calls"
+        fi
+    done
+fi
 exit $status

@@ -1,11 +1,14 @@
 #!/bin/sh
 # Installs the Debian packages tarvexgl needs to build, run and test, if any
-# are missing: apt-get as root, through sudo otherwise, or else prints the one
-# command to run and fails.
+# are missing: apt-get as root, or through sudo when it needs no password.
+# Otherwise prints the missing packages, all of them in one list, and the
+# one command to run as root, and fails. The default list covers both
+# `make run` and `make test`, so that nobody is asked twice; EXTRA_PACKAGES
+# adds names, PACKAGES replaces the list.
 set -e
 
-packages="g++ cmake make pkgconf freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libx11-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev $EXTRA_PACKAGES"
+packages="${PACKAGES-g++ cmake make pkgconf dpkg-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
+  libx11-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
 
 missing=""
 for p in $packages; do
@@ -14,15 +17,22 @@ for p in $packages; do
 done
 [ -z "$missing" ] && exit 0
 
-echo "Installing missing packages:$missing"
 if [ "$(id -u)" = 0 ]; then
+    echo "Installing missing packages:$missing"
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    echo "Installing missing packages:$missing"
     sudo apt-get update -qq
     sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 else
-    echo "Please install them first:" >&2
-    echo "  sudo apt-get install$missing" >&2
+    if command -v sudo >/dev/null 2>&1; then
+        command="sudo apt-get install --no-install-recommends$missing"
+    else
+        command="su -c 'apt-get install --no-install-recommends$missing'"
+    fi
+    echo "These Debian packages are missing:$missing" >&2
+    echo "Install them as root, then run make again:" >&2
+    echo "  $command" >&2
     exit 1
 fi
