@@ -30,7 +30,8 @@ struct TextReader {
 
 // Lines are counted only on the way to a message.
 long long lineOf(const TextReader& r, const char* at) {
-    if (at == r.end && at != r.begin && at[-1] == '\n') --at;  // end of file: the last line that has text
+    if (at == r.end)  // end of file: the last line that has text
+        while (at != r.begin && (isBlank(at[-1]) || at[-1] == '\n')) --at;
     return 1 + std::count(r.begin, at, '\n');
 }
 
@@ -171,7 +172,7 @@ bool readHeader(TextReader& r, Header& h) {
     } else if (parseIntToken(first.data(), first.data() + first.size(), number) == NumberStatus::ok) {
         vertexCountToken = first;  // the keyword is optional
     } else {
-        return fail(r, first.data(), "an OFF keyword ([ST][C][N][4][n]OFF) or the vertex count", quoteToken(first));
+        return fail(r, first.data(), "an OFF keyword or the vertex count", quoteToken(first));
     }
     if (h.keyword.dimension) {
         if (!vertexCountToken.empty())
@@ -252,13 +253,10 @@ bool readFaces(TextReader& r, const Header& h, PolygonMesh& mesh) {
         if (sameLine) skipSpace(r);
         std::string_view token;
         if (!nextToken(r, "a corner count", token, false)) return false;
-        // Each index takes at least two bytes: the corner count must fit in
-        // what is left, so no face can ask for more than the file holds.
-        const std::int64_t most = (r.end - r.p) / 2;
         std::int32_t cornerCount = 0;
         if (parseIntToken(token.data(), token.data() + token.size(), cornerCount) != NumberStatus::ok ||
-            cornerCount < 0 || cornerCount > most)
-            return fail(r, token.data(), "a corner count in 0.." + std::to_string(most), quoteToken(token));
+            cornerCount < 0)
+            return fail(r, token.data(), "a corner count in 0..2147483647", quoteToken(token));
         for (std::int32_t k = 0; k < cornerCount; ++k) {
             if (!nextToken(r, indexRange, token, sameLine)) return false;
             std::int32_t index = 0;
