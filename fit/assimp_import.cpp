@@ -29,8 +29,16 @@ bool importWithAssimp(const std::string& path, PolygonMesh& mesh, std::string& e
                                                             aiComponent_BONEWEIGHTS | aiComponent_ANIMATIONS |
                                                             aiComponent_TEXTURES | aiComponent_LIGHTS |
                                                             aiComponent_CAMERAS | aiComponent_MATERIALS);
-    const aiScene* scene = importer.ReadFile(
-        path, aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices);
+    // Read first, processed after: a file without a single mesh would
+    // otherwise be reported in the words of the processing step.
+    const aiScene* scene = importer.ReadFile(path, 0);
+    if (scene && scene->mNumMeshes == 0) {
+        error = "no mesh in the file: expected at least one face, found none";
+        return false;
+    }
+    if (scene)
+        scene = importer.ApplyPostProcessing(aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices |
+                                             aiProcess_PreTransformVertices);
     if (!scene) {
         error = oneLine(importer.GetErrorString());
         return false;

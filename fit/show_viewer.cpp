@@ -91,8 +91,8 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
         ::dup2(channel[0], STDIN_FILENO);
         ::close(channel[0]);
         ::close(channel[1]);
-        char name[] = "tarvexgl";
-        char* argv[] = {name, nullptr};
+        std::string name = viewer;
+        char* argv[] = {name.data(), nullptr};
         ::execv(viewer.c_str(), argv);
         const std::string message = "tarvexgl-fit: cannot run " + viewer + ": " + std::strerror(errno) + "\n";
         (void)!::write(STDERR_FILENO, message.data(), message.size());
