@@ -5,7 +5,7 @@
 set -e
 
 packages="g++ cmake make pkgconf freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libx11-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev $EXTRA_PACKAGES"
+  libx11-dev libassimp-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev $EXTRA_PACKAGES"
 
 missing=""
 for p in $packages; do
