@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "fit/off_writer.h"
 
@@ -28,11 +29,36 @@ std::string temporaryFolder() {
     return "/tmp";
 }
 
-void setSignal(int signal, void (*handler)(int), struct sigaction* old) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(signal, &action, old);
+// The viewer being waited for, so that a request to end this program (kill,
+// a closed terminal) is passed on to it and the file is still removed.
+volatile sig_atomic_t viewerPid = 0;
+
+void passOn(int signal) {
+    if (viewerPid > 0) ::kill(static_cast<pid_t>(viewerPid), signal);
+}
+
+// While the viewer runs: as system() does, the terminal's interrupt and quit
+// go to the viewer alone and this program stays to clean up; a viewer that
+// ends without reading its input must not end this program either; and
+// SIGTERM or SIGHUP is passed on to the viewer, whose end then removes the
+// file as usual.
+constexpr int handledSignals[] = {SIGINT, SIGQUIT, SIGPIPE, SIGTERM, SIGHUP};
+using SavedActions = struct sigaction[std::size(handledSignals)];
+
+void takeSignals(pid_t viewer, SavedActions& saved) {
+    viewerPid = viewer;
+    for (std::size_t i = 0; i < std::size(handledSignals); ++i) {
+        const int signal = handledSignals[i];
+        struct sigaction action {};
+        action.sa_handler = signal == SIGTERM || signal == SIGHUP ? passOn : SIG_IGN;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal, &action, &saved[i]);
+    }
+}
+
+void giveSignalsBack(const SavedActions& saved) {
+    for (std::size_t i = 0; i < std::size(handledSignals); ++i) ::sigaction(handledSignals[i], &saved[i], nullptr);
+    viewerPid = 0;
 }
 
 }  // namespace
@@ -98,14 +124,8 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
         (void)!::write(STDERR_FILENO, message.data(), message.size());
         ::_exit(127);
     }
-    // As system() does: the terminal's interrupt goes to the viewer, and this
-    // program stays to clean up. A viewer that ends without reading its
-    // input must not end this program either.
-    struct sigaction oldInterrupt {
-    }, oldQuit{}, oldPipe{};
-    setSignal(SIGINT, SIG_IGN, &oldInterrupt);
-    setSignal(SIGQUIT, SIG_IGN, &oldQuit);
-    setSignal(SIGPIPE, SIG_IGN, &oldPipe);
+    SavedActions saved{};
+    takeSignals(child, saved);
     ::close(channel[0]);
     const std::string answer = file + "\n";
     (void)!::write(channel[1], answer.data(), answer.size());
@@ -115,9 +135,7 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     ::unlink(file.c_str());
-    ::sigaction(SIGINT, &oldInterrupt, nullptr);
-    ::sigaction(SIGQUIT, &oldQuit, nullptr);
-    ::sigaction(SIGPIPE, &oldPipe, nullptr);
+    giveSignalsBack(saved);
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return 1;

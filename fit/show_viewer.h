@@ -16,5 +16,6 @@ std::string findViewer();
 // when a signal ended it), or -1 with a one-line reason in `error` when the
 // file cannot be written or the viewer cannot be started. While the viewer
 // runs, an interrupt from the terminal (which reaches the viewer too) does not
-// end this program before the file is removed.
+// end this program before the file is removed, and SIGTERM or SIGHUP is
+// passed on to the viewer, whose end then removes the file as usual.
 int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::string& error);

@@ -187,6 +187,18 @@ TEST(FitBinary, ShowReturnsTheSignalThatEndedTheViewer) {
     EXPECT_FALSE(fs::exists(readTextFile(s.folder + "/path.txt")));
 }
 
+TEST(FitBinary, ShowPassesTerminationOnToTheViewerAndStillRemovesTheFile) {
+    // The stand-in asks for tarvexgl-fit to be ended, then would run until
+    // ended itself, as the real viewer does.
+    const ShowSetup s = withFakeViewer("show-terminated", "kill -TERM $PPID\nexec tail -f /dev/null\n");
+    const ProcessResult r = runProcess({s.fitCopy, "--show", data + "/cgal-cube.off"}, "", 30);
+    EXPECT_FALSE(r.stillRunning) << "the viewer was not ended";
+    EXPECT_EQ(r.exitStatus, 128 + SIGTERM);
+    const std::string path = readTextFile(s.folder + "/path.txt");
+    ASSERT_FALSE(path.empty());
+    EXPECT_FALSE(fs::exists(path)) << "the temporary file is still there";
+}
+
 TEST(FitBinary, ShowFindsTheViewerOnPathOrSaysItHasNone) {
     const std::string folder = freshFolder("show-path");
     const std::string lonely = folder + "/tarvexgl-fit";
