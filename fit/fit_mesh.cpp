@@ -37,7 +37,13 @@ constexpr auto indexLimit = static_cast<std::size_t>(std::numeric_limits<std::in
 
 }  // namespace
 
-bool isOffFile(const std::string& path) { return hasExtension(path, ".off") || startsAsOff(path); }
+// Only a regular file is looked into first: a pipe would lose what was read.
+// A pipe or device is read as OFF, the one format read as a stream here.
+bool isOffFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return true;
+    return hasExtension(path, ".off") || startsAsOff(path);
+}
 
 UpAxis defaultUpAxis(const std::string& path) {
     return isOffFile(path) || hasExtension(path, ".stl") ? UpAxis::z : UpAxis::y;

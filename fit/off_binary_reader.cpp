@@ -68,7 +68,7 @@ bool readInt(BinaryReader& r, std::string_view expected, std::int32_t& value) {
 
 bool readFloat(BinaryReader& r, double& value) {
     if (r.size - r.at < 4) return fail(r, r.at, "a float", "end of file");
-    const float f = std::bit_cast<float>(word(r, r.at));
+    const auto f = std::bit_cast<float>(word(r, r.at));
     if (!std::isfinite(f)) return fail(r, r.at, "a finite float", quoteToken(std::to_string(f)));
     value = f;
     r.at += 4;

@@ -141,7 +141,7 @@ bool checkRoom(TextReader& r, const char* vertexCountAt, const char* faceCountAt
     if (vertexBytes > room) {
         r.record = Record::vertexCount;
         return fail(r, vertexCountAt,
-                    "at most " + std::to_string(room / (2 * numbersPerVertex)) + " vertices in the " +
+                    "at most " + std::to_string(room / (std::uint64_t{2} * numbersPerVertex)) + " vertices in the " +
                         std::to_string(room - 1) + " bytes that follow the header",
                     quoteToken(std::to_string(vertexCount)));
     }

@@ -91,7 +91,7 @@ void clipEars(const std::vector<Point>& points, std::span<const std::int32_t> co
         prev[next[b]] = prev[b];
         return next[b];
     };
-    std::size_t left = n, b = 1 % n, tried = 0;
+    std::size_t left = n, b = 1, tried = 0;  // n >= 4
     while (left > 3) {
         if (isEar(b)) {
             b = cut(b);

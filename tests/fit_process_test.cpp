@@ -26,7 +26,7 @@ ProcessResult runFit(std::vector<std::string> args) {
 
 // A fresh, empty folder for one test's outputs.
 std::string freshFolder(const std::string& name) {
-    const std::string folder = ::testing::TempDir() + "fit-" + name;
+    std::string folder = ::testing::TempDir() + "fit-" + name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -203,7 +203,8 @@ TEST(FitBinary, ShowFindsTheViewerOnPathOrSaysItHasNone) {
     const std::string folder = freshFolder("show-path");
     const std::string lonely = folder + "/tarvexgl-fit";
     fs::copy_file(fit, lonely);
-    const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const char* pathNow = std::getenv("PATH");
+    const std::string savedPath = pathNow ? pathNow : "";
 
     const ShowSetup onPath = withFakeViewer("show-on-path", "exit 0\n");
     ::setenv("PATH", (folder + "/none:" + onPath.folder).c_str(), 1);

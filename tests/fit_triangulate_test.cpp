@@ -54,6 +54,7 @@ const Plane tilted = {{1000, -250, 40},
 
 std::vector<Vertex> embed(const std::vector<Point2>& polygon, const Plane& plane) {
     std::vector<Vertex> points;
+    points.reserve(polygon.size());
     for (const Point2& p : polygon)
         points.push_back({plane.origin.x + p.u * plane.e1.x + p.v * plane.e2.x,
                           plane.origin.y + p.u * plane.e1.y + p.v * plane.e2.y,
