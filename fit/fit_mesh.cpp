@@ -76,7 +76,16 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, std::string& error
 bool fitPolygons(const PolygonMesh& mesh, UpAxis up, const std::string& path, TriangleMesh& fitted,
                  std::string& error) {
     fitted = TriangleMesh{};
-    triangulateMesh(mesh, fitted.triangles);
+    std::size_t dropped = 0;
+    const std::int64_t refused = triangulateMesh(mesh, fitted.triangles, dropped);
+    if (refused >= 0) {
+        const auto f = static_cast<std::size_t>(refused);
+        error = path + ": face " + std::to_string(refused) + " of " + std::to_string(mesh.faceCount()) +
+                ": expected a polygon of at most " + std::to_string(maxClippedCorners) +
+                " corners or a convex one, found one of " + std::to_string(mesh.faceStart[f + 1] - mesh.faceStart[f]) +
+                " corners that is not convex";
+        return false;
+    }
     if (fitted.triangles.empty()) {
         error = path + ": no face with three or more corners: expected a mesh with a surface, found " +
                 std::to_string(mesh.faceCount()) + " faces of fewer corners";

@@ -36,7 +36,8 @@ constexpr const char* usage =
     "\n"
     "Polygons become triangles that cover them exactly, facing the same way;\n"
     "triangles stay as they are. Faces of fewer than three corners (points and\n"
-    "edges) have no surface and are dropped; so are vertices no face uses.\n"
+    "edges) have no surface and are dropped; so are vertices no face uses. A\n"
+    "polygon that is not convex and has more than 100000 corners is refused.\n"
     "\n"
     "On input that cannot be read, or holds no face, one line on standard error\n"
     "and exit status 1; OUTPUT is then left as it was. Usage errors: status 2.\n";

@@ -1,6 +1,8 @@
 #include "fit/triangulate.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -64,6 +66,57 @@ void fan(std::span<const std::int32_t> corners, std::vector<Triangle>& triangles
     for (std::size_t k = 1; k + 1 < corners.size(); ++k) triangles.push_back({corners[0], corners[k], corners[k + 1]});
 }
 
+// The corners that can stand in an ear's way, filed by a grid over the
+// polygon's box so that an ear is checked only against those near it. In a
+// simple polygon, a triangle of a corner and its neighbours that holds some
+// corner holds one that does not turn anticlockwise; and cutting ears only
+// ever makes the corners left turn further anticlockwise. So the corners
+// that turn clockwise or not at all at the start are all that need filing,
+// and a polygon of n corners is cut in about n steps rather than n^2.
+struct BlockerGrid {
+    double u0 = 0, v0 = 0, cellU = 1, cellV = 1;
+    int columns = 1, rows = 1;
+    std::vector<std::uint32_t> start;  // cell k's corners are items[start[k] .. start[k + 1])
+    std::vector<std::uint32_t> items;
+
+    int column(double u) const { return std::clamp(static_cast<int>((u - u0) / cellU), 0, columns - 1); }
+    int row(double v) const { return std::clamp(static_cast<int>((v - v0) / cellV), 0, rows - 1); }
+    std::size_t cell(Point p) const {
+        return static_cast<std::size_t>(row(p.v)) * static_cast<std::size_t>(columns) +
+               static_cast<std::size_t>(column(p.u));
+    }
+};
+
+BlockerGrid fileBlockers(const std::vector<Point>& points) {
+    const std::size_t n = points.size();
+    BlockerGrid grid;
+    std::vector<std::uint32_t> blockers;
+    double u1 = points[0].u, v1 = points[0].v;
+    grid.u0 = u1, grid.v0 = v1;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (cross(points[(i + n - 1) % n], points[i], points[(i + 1) % n]) <= 0)
+            blockers.push_back(static_cast<std::uint32_t>(i));
+        grid.u0 = std::min(grid.u0, points[i].u), u1 = std::max(u1, points[i].u);
+        grid.v0 = std::min(grid.v0, points[i].v), v1 = std::max(v1, points[i].v);
+    }
+    // About one blocker a cell, cells about as tall as wide: a long, thin
+    // polygon gets many columns and few rows.
+    const double cells = std::max<double>(1, static_cast<double>(blockers.size()));
+    const double width = u1 - grid.u0, height = v1 - grid.v0;
+    const double columns = width > 0 && height > 0 ? std::sqrt(cells * width / height) : width > 0 ? cells : 1;
+    grid.columns = static_cast<int>(std::clamp(std::round(columns), 1.0, cells));
+    grid.rows = static_cast<int>(std::clamp(std::round(cells / grid.columns), 1.0, cells));
+    grid.cellU = width > 0 ? width / grid.columns : 1;
+    grid.cellV = height > 0 ? height / grid.rows : 1;
+    grid.start.assign(static_cast<std::size_t>(grid.columns) * grid.rows + 1, 0);
+    for (std::uint32_t i : blockers) ++grid.start[grid.cell(points[i]) + 1];
+    for (std::size_t k = 1; k < grid.start.size(); ++k) grid.start[k] += grid.start[k - 1];
+    grid.items.resize(blockers.size());
+    std::vector<std::uint32_t> fill(grid.start.begin(), grid.start.end() - 1);
+    for (std::uint32_t i : blockers) grid.items[fill[grid.cell(points[i])]++] = i;
+    return grid;
+}
+
 // Ear clipping: a corner whose turn is anticlockwise and whose triangle with
 // its two neighbours holds no other remaining corner is cut off; then the
 // next. A corner with a neighbour's position is never in the way.
@@ -75,20 +128,33 @@ void clipEars(const std::vector<Point>& points, std::span<const std::int32_t> co
         prev[i] = (i + n - 1) % n;
         next[i] = (i + 1) % n;
     }
+    std::vector<bool> cutOff(n, false);
+    const BlockerGrid grid = fileBlockers(points);
     auto isEar = [&](std::size_t b) {
         const std::size_t a = prev[b], c = next[b];
-        if (cross(points[a], points[b], points[c]) <= 0) return false;
-        for (std::size_t p = next[c]; p != a; p = next[p]) {
-            if (samePoint(points[p], points[a]) || samePoint(points[p], points[b]) || samePoint(points[p], points[c]))
-                continue;
-            if (inTriangle(points[p], points[a], points[b], points[c])) return false;
-        }
+        const Point pa = points[a], pb = points[b], pc = points[c];
+        if (cross(pa, pb, pc) <= 0) return false;
+        const int column0 = grid.column(std::min({pa.u, pb.u, pc.u})),
+                  column1 = grid.column(std::max({pa.u, pb.u, pc.u}));
+        const int row0 = grid.row(std::min({pa.v, pb.v, pc.v})), row1 = grid.row(std::max({pa.v, pb.v, pc.v}));
+        for (int row = row0; row <= row1; ++row)
+            for (int column = column0; column <= column1; ++column) {
+                const std::size_t k = static_cast<std::size_t>(row) * static_cast<std::size_t>(grid.columns) +
+                                      static_cast<std::size_t>(column);
+                for (std::uint32_t i = grid.start[k]; i < grid.start[k + 1]; ++i) {
+                    const std::size_t p = grid.items[i];
+                    if (cutOff[p] || p == a || p == b || p == c) continue;
+                    if (samePoint(points[p], pa) || samePoint(points[p], pb) || samePoint(points[p], pc)) continue;
+                    if (inTriangle(points[p], pa, pb, pc)) return false;
+                }
+            }
         return true;
     };
     auto cut = [&](std::size_t b) {
         triangles.push_back({corners[prev[b]], corners[b], corners[next[b]]});
         next[prev[b]] = next[b];
         prev[next[b]] = prev[b];
+        cutOff[b] = true;
         return next[b];
     };
     std::size_t left = n, b = 1, tried = 0;  // n >= 4
@@ -119,22 +185,24 @@ void clipEars(const std::vector<Point>& points, std::span<const std::int32_t> co
 
 }  // namespace
 
-void triangulatePolygon(const std::vector<Vertex>& vertices, std::span<const std::int32_t> corners,
+bool triangulatePolygon(const std::vector<Vertex>& vertices, std::span<const std::int32_t> corners,
                         std::vector<Triangle>& triangles) {
     if (corners.size() == 3) {
         triangles.push_back({corners[0], corners[1], corners[2]});
-        return;
+        return true;
     }
     std::vector<Point> points;
     if (!projectToPlane(vertices, corners, points) || isConvex(points)) {
         fan(corners, triangles);
-        return;
+        return true;
     }
+    if (corners.size() > maxClippedCorners) return false;
     clipEars(points, corners, triangles);
+    return true;
 }
 
-std::size_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& triangles) {
-    std::size_t dropped = 0;
+std::int64_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& triangles, std::size_t& dropped) {
+    dropped = 0;
     triangles.reserve(triangles.size() + mesh.corners.size() / 3);
     for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
         const auto first = static_cast<std::size_t>(mesh.faceStart[f]);
@@ -143,7 +211,8 @@ std::size_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& tria
             ++dropped;
             continue;
         }
-        triangulatePolygon(mesh.vertices, std::span(mesh.corners).subspan(first, last - first), triangles);
+        if (!triangulatePolygon(mesh.vertices, std::span(mesh.corners).subspan(first, last - first), triangles))
+            return static_cast<std::int64_t>(f);
     }
-    return dropped;
+    return -1;
 }

@@ -66,7 +66,7 @@ std::vector<Triangle> cut(const std::vector<Vertex>& points) {
     std::vector<std::int32_t> corners(points.size());
     std::iota(corners.begin(), corners.end(), 0);
     std::vector<Triangle> triangles;
-    triangulatePolygon(points, corners, triangles);
+    EXPECT_TRUE(triangulatePolygon(points, corners, triangles));
     return triangles;
 }
 
@@ -179,7 +179,9 @@ TEST(FitTriangulate, TrianglesStayAsTheyAreAndShortFacesAreDropped) {
     mesh.corners = {2, 0, 1, 3, 0, 1, 0, 1, 3, 2};
     mesh.faceStart = {0, 3, 4, 6, 10};
     std::vector<Triangle> triangles;
-    EXPECT_EQ(triangulateMesh(mesh, triangles), 2u);
+    std::size_t dropped = 0;
+    EXPECT_EQ(triangulateMesh(mesh, triangles, dropped), -1);
+    EXPECT_EQ(dropped, 2u);
     ASSERT_EQ(triangles.size(), 3u);
     EXPECT_EQ(triangles[0], (Triangle{2, 0, 1}));
     EXPECT_EQ(triangles[1], (Triangle{0, 1, 3}));
@@ -193,6 +195,27 @@ TEST(FitTriangulate, PolygonsWithoutAreaStillGiveNMinusTwoTriangles) {
          }) {
         EXPECT_EQ(cut(points).size(), points.size() - 2);
     }
+}
+
+TEST(FitTriangulate, HugePolygonsAreCutWhenConvexAndRefusedWhenNot) {
+    // A regular polygon of maxClippedCorners + 1 corners is a fan; the same
+    // with every other corner pulled in (a star) is refused, not clipped for
+    // minutes.
+    const std::size_t n = maxClippedCorners + 1 + (maxClippedCorners + 1) % 2;
+    std::vector<Vertex> round(n), star(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double a = 2 * 3.14159265358979323846 * static_cast<double>(i) / static_cast<double>(n);
+        round[i] = {std::cos(a), std::sin(a), 0};
+        star[i] = {(i % 2 ? 0.5 : 1) * std::cos(a), (i % 2 ? 0.5 : 1) * std::sin(a), 0};
+    }
+    std::vector<std::int32_t> corners(n);
+    std::iota(corners.begin(), corners.end(), 0);
+    std::vector<Triangle> triangles;
+    EXPECT_TRUE(triangulatePolygon(round, corners, triangles));
+    EXPECT_EQ(triangles.size(), n - 2);
+    triangles.clear();
+    EXPECT_FALSE(triangulatePolygon(star, corners, triangles));
+    EXPECT_TRUE(triangles.empty());
 }
 
 }  // namespace
