@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -91,9 +93,30 @@ bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string
         error = std::string("cannot write to standard output: ") + std::strerror(errno);
         return false;
     }
+    // A device or a pipe (/dev/null, a FIFO) is written as it is: renaming
+    // a file over it would replace it. A symbolic link is followed, so that
+    // the file it names is replaced and the link stays.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) {
+            error = "cannot write it: " + std::string(std::strerror(EISDIR));
+            return false;
+        }
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        bool ok = fd >= 0 && writeOff(mesh, fd);
+        int savedErrno = errno;
+        if (fd >= 0 && ::close(fd) != 0 && ok) ok = false, savedErrno = errno;
+        if (!ok) error = "cannot write it: " + std::string(std::strerror(savedErrno));
+        return ok;
+    }
+    std::string target = path;
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved)) target = resolved;
+    }
     // Beside the output, so that the rename stays on one file system and
     // replaces the file in one step.
-    std::string temporary = path + ".XXXXXX";
+    std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         error = "cannot create a file beside it: " + std::string(std::strerror(errno));
@@ -109,7 +132,7 @@ bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string
         ok = false;
         savedErrno = errno;
     }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
     if (ok) savedErrno = errno;
     ::unlink(temporary.c_str());
     error = "cannot write it: " + std::string(std::strerror(savedErrno));

@@ -18,7 +18,8 @@ bool writeOff(const TriangleMesh& mesh, int fd);
 
 // Writes to `path`, or to standard output when `path` is "-". A file is
 // written whole or not at all: the text goes to a new temporary file beside
-// it, which is renamed over `path` only once every byte is written and the
-// file closed. False with a one-line reason (no path, no line break) in
-// `error`.
+// it, which is renamed over `path` (over the file a symbolic link names,
+// keeping the link) only once every byte is written and the file closed. A
+// device or a FIFO is written directly. False with a one-line reason (no
+// path, no line break) in `error`.
 bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string& error);

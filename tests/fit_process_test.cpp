@@ -3,8 +3,10 @@
 // it refuses, and --show handing the fitted file to a viewer.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -136,6 +138,35 @@ TEST(FitBinary, OutputGoesToTheFileOrToStandardOutput) {
     const ProcessResult again = runFit({data + "/cgal-cube.off", folder + "/fitted.off"});
     ASSERT_EQ(again.exitStatus, 0);
     EXPECT_EQ(readTextFile(folder + "/fitted.off").rfind("OFF\n8 12 0\n", 0), 0u);
+}
+
+TEST(FitBinary, OutputThroughALinkOrIntoAFifoKeepsThemWhatTheyAre) {
+    const std::string folder = freshFolder("special");
+    const std::string expected = runFit({data + "/cgal-cube.off"}).out;
+    // A symbolic link: the file it names gets the mesh, the link stays.
+    writeTempFile("fit-special/target.off", "old\n");
+    fs::create_symlink("target.off", folder + "/link.off");
+    ASSERT_EQ(runFit({data + "/cgal-cube.off", folder + "/link.off"}).exitStatus, 0);
+    EXPECT_TRUE(fs::is_symlink(folder + "/link.off"));
+    EXPECT_EQ(readTextFile(folder + "/target.off"), expected);
+    // A FIFO (as a device such as /dev/null would be): written into, not
+    // replaced by a file. The reading end is a child that copies it out.
+    const std::string fifo = folder + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        const std::string command = "exec cat < '" + fifo + "' > '" + folder + "/from-fifo.off'";
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const ProcessResult r = runFit({data + "/cgal-cube.off", fifo});
+    const bool stillFifo = fs::is_fifo(fifo);
+    if (!stillFifo) ::kill(reader, SIGKILL);  // its FIFO is gone: nobody will ever write to it
+    int status = 0;
+    ::waitpid(reader, &status, 0);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(stillFifo);
+    EXPECT_EQ(readTextFile(folder + "/from-fifo.off"), expected);
 }
 
 TEST(FitBinary, UnwritableOutputIsOneLine) {
