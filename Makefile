@@ -160,7 +160,7 @@ bench_faces = $(subst 10k,10000,$(subst 100k,100000,$(subst 1m,1000000,$(subst 4
 
 bench-build: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVEXGL_BENCH=ON -DBUILD_TESTING=OFF $(WERROR)
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target meshgen load_bench frame_bench first_frame
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target meshgen load_bench frame_bench first_frame fit_bench
 
 $(BENCH_MESHES)/%.off: | bench-build
 	@mkdir -p $(BENCH_MESHES)
@@ -169,5 +169,6 @@ $(BENCH_MESHES)/%.off: | bench-build
 bench: bench-build $(foreach m,$(BENCH_NAMES),$(BENCH_MESHES)/$(m).off)
 	$(BENCH_BUILD)/bench/load_bench --runs $(BENCH_RUNS) $(foreach m,$(BENCH_NAMES),$(BENCH_MESHES)/$(m).off)
 	$(BENCH_BUILD)/bench/load_bench --runs $(BENCH_IDLE_RUNS) --pause 5 $(BENCH_MESHES)/torus-1m.off
+	$(BENCH_BUILD)/bench/fit_bench --runs $(BENCH_RUNS) $(BENCH_MESHES)/torus-1m.off
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) $(BENCH_BUILD)/bench/frame_bench --frames $(BENCH_RUNS) $(BENCH_MESHES)/torus-1m.off
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) $(BENCH_BUILD)/bench/first_frame --runs $(BENCH_FIRST_RUNS) --pause 5 $(BENCH_MESHES)/torus-1m.off

@@ -8,7 +8,7 @@
 set -e
 
 packages="${PACKAGES-g++ cmake make pkgconf dpkg-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libx11-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
+  libx11-dev libassimp-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
 
 missing=""
 for p in $packages; do

@@ -1,0 +1,48 @@
+// What the text and binary OFF readers share: the keyword, the two readings
+// themselves, and how a message quotes what was found.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "fit/polygon_mesh.h"
+
+// [ST][C][N][4][n]OFF: which extra data every vertex record carries.
+struct OffKeyword {
+    bool texture = false;      // ST: two texture coordinates
+    bool colour = false;       // C: an RGBA colour
+    bool normal = false;       // N: a normal
+    bool homogeneous = false;  // 4: x y z w
+    bool dimension = false;    // n: the dimension follows the keyword
+    std::size_t length = 0;    // characters of the token the keyword takes
+
+    int coordinates() const { return homogeneous ? 4 : 3; }
+    int extraValues() const { return (texture ? 2 : 0) + (colour ? 4 : 0) + (normal ? 3 : 0); }
+};
+
+// Whether `token` starts with an OFF keyword; `keyword.length` then says
+// where the rest (a glued vertex count, say) starts.
+bool parseOffKeyword(std::string_view token, OffKeyword& keyword);
+
+// A token as it may safely appear inside one line of a message, in quotes:
+// bytes that are not printable ASCII are escaped, long tokens are cut short.
+std::string quoteToken(std::string_view token);
+
+// One reading of the file. `reached` is how far into `bytes` it got, so that
+// when every reading fails the message comes from the one that got furthest.
+struct OffAttempt {
+    bool ok = false;
+    std::size_t reached = 0;
+    std::string error;
+};
+
+// The text readings (see off_reader.h): a pure token stream, or one record
+// per line.
+OffAttempt readOffText(std::string_view bytes, std::string_view path, bool recordPerLine, PolygonMesh& mesh);
+
+// Binary OFF in one byte order, with or without a colour count after each
+// face's indices, the data starting at `dataStart`, just after the line that
+// holds "BINARY"; `headerLine` is that line's number, for messages.
+OffAttempt readOffBinary(std::string_view bytes, std::size_t dataStart, long long headerLine, const OffKeyword& keyword,
+                         std::string_view path, bool bigEndian, bool colourCount, PolygonMesh& mesh);

@@ -1,0 +1,28 @@
+// The meshes tarvexgl-fit works on: polygons as read, and the triangles that
+// become the viewer's file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "mesh/model.h"
+
+// Faces of any number of corners, packed: face f's corners are
+// corners[faceStart[f]] .. corners[faceStart[f + 1] - 1], zero-based indices
+// into `vertices`, in the order the file lists them. faceStart always holds
+// one more entry than there are faces.
+struct PolygonMesh {
+    std::vector<Vertex> vertices;
+    std::vector<std::int64_t> faceStart{0};
+    std::vector<std::int32_t> corners;
+
+    std::size_t faceCount() const { return faceStart.size() - 1; }
+};
+
+using Triangle = std::array<std::int32_t, 3>;  // corners 0, 1, 2, in winding order
+
+struct TriangleMesh {
+    std::vector<Vertex> vertices;
+    std::vector<Triangle> triangles;
+};

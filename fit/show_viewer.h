@@ -1,0 +1,21 @@
+// --show: the fitted mesh straight into the viewer.
+#pragma once
+
+#include <string>
+
+#include "fit/polygon_mesh.h"
+
+// The viewer to run: the tarvexgl beside this program (found through
+// /proc/self/exe, so an installed pair and a build folder both work), else
+// the first tarvexgl on PATH. Empty when there is none.
+std::string findViewer();
+
+// Writes `mesh` into a new temporary file, runs `viewer` with that file's
+// path on its standard input (the viewer's prompt asks for it), waits for it,
+// and removes the file. Returns the viewer's exit status (128 + the signal
+// when a signal ended it), or -1 with a one-line reason in `error` when the
+// file cannot be written or the viewer cannot be started. While the viewer
+// runs, an interrupt from the terminal (which reaches the viewer too) does not
+// end this program before the file is removed, and SIGTERM or SIGHUP is
+// passed on to the viewer, whose end then removes the file as usual.
+int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::string& error);
