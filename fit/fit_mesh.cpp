@@ -12,8 +12,8 @@
 #include "fit/assimp_import.h"
 #include "fit/framing.h"
 #include "fit/off_reader.h"
+#include "fit/read_file.h"
 #include "fit/triangulate.h"
-#include "mesh/file_bytes.h"
 
 namespace {
 
@@ -64,11 +64,10 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, std::string& error
         error = path + ": " + error;
         return false;
     }
-    FileBytes bytes;
-    switch (readFileBytes(path.c_str(), bytes)) {
-        case ReadStatus::ok: break;
-        case ReadStatus::cannotOpen: error = path + ": cannot open: " + std::strerror(errno); return false;
-        case ReadStatus::outOfMemory: error = path + ": not enough memory to read the file"; return false;
+    WholeFile bytes;
+    if (!readWholeFile(path, bytes, error)) {
+        error = path + ": " + error;
+        return false;
     }
     return readOff(bytes.text(), path, mesh, error);
 }

@@ -13,8 +13,9 @@
 #include "fit/fit_mesh.h"
 #include "fit/framing.h"
 #include "fit/off_writer.h"
-#include "mesh/off_reader.h"
+#include "mesh/model.h"
 #include "screen_projection.h"
+#include "temp_file.h"
 
 namespace {
 
@@ -207,8 +208,9 @@ TEST(FitFraming, WrittenFileReadsBackAsTheSameDoubles) {
     ASSERT_TRUE(fitPolygons(mesh, UpAxis::z, "h", fitted, error)) << error;
     const std::string text = offText(fitted);
     EXPECT_EQ(text.substr(0, 4), "OFF\n");
+    const std::string written = writeTempFile("fitted.off", text);
     Model model;
-    ASSERT_TRUE(buildModel(text, "fitted.off", model, error)) << error;
+    ASSERT_TRUE(loadModel(written.c_str(), model, error)) << error;
     ASSERT_EQ(static_cast<std::size_t>(model.vertexCount), fitted.vertices.size());
     ASSERT_EQ(static_cast<std::size_t>(model.faceCount), fitted.triangles.size());
     for (std::size_t i = 0; i < fitted.vertices.size(); ++i) {
