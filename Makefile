@@ -14,9 +14,10 @@ deps:
 # make's own builds treat warnings as errors. The main one also carries the
 # hardening flags of Debian's packages, which make package ships and the
 # package test checks (sanitizers and _FORTIFY_SOURCE do not mix, so the
-# sanitizer build goes without).
+# sanitizer build goes without). Debian's source-path mapping is left out, so
+# that a debugger finds the sources of a build made here.
 WERROR    := -DTARVEXGL_WERROR=ON
-DEB_FLAGS  = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+DEB_FLAGS  = DEB_BUILD_MAINT_OPTIONS="hardening=+all reproducible=-fixfilepath,-fixdebugpath" dpkg-buildflags --get
 HARDENED   = CXXFLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" LDFLAGS="$$($(DEB_FLAGS) LDFLAGS)"
 
 # Configured quietly: the output goes to configure.log, shown on failure;
