@@ -33,17 +33,18 @@ void computeFaceNormal(Face& face);
 // vertex that m faces name in the same slot costs m * m (a fan: 10^10 for
 // 100 000 faces); degenerate faces, whose normals are zero, are left out of
 // those additions where that gives the same bits, so they cost about m.
-// Uses the processors it may run on. Memory: 13 bytes per face and 12 per
-// vertex up to the highest index, plus 0.75 MB when a corner is shared by
-// thousands, freed before it returns; without it, it falls back on the scan
-// of every pair of faces, which needs none but takes faceCount squared.
+// Uses the processors it may run on. Memory: an index of 25 bytes per face
+// and 12 per vertex up to the highest index, plus up to 0.75 MB for a corner
+// shared by thousands, freed before it returns. Without it, or for negative
+// indices, it falls back on the scan of every pair of faces, which needs no
+// memory but takes time proportional to faceCount squared.
 void smoothCornerNormals(Face* faces, std::int32_t faceCount);
 
 // The same on at most `threads` threads (the result does not depend on how
 // many), for callers that hold the vertex indices in a table of their own:
 // corners[3 * j + k] equals faces[j].vertexIndex[k], and is below
-// `vertexSpan`. Returns false, with nothing written, when the memory above
-// cannot be had.
+// `vertexSpan`. Needs 13 bytes per face, 12 per vertex and up to 0.75 MB;
+// returns false, with nothing written, when that memory cannot be had.
 bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
                          int threads);
 
@@ -51,7 +52,7 @@ bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t
 // over it: for every face j, vertexIndex[k] = corners[3 * j + k], the corner
 // positions copied from `vertices`, computeFaceNormal; then the corner
 // normals, as smoothCornerNormals gives them. Indices must be below
-// `vertexCount`. Returns false, with nothing written, when the memory above
-// cannot be had.
+// `vertexCount`. Needs the same memory as smoothCornerNormals above, and
+// returns false, with nothing written, when it cannot be had.
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads);

@@ -487,6 +487,8 @@ TEST(Normals, NegativeIndicesTakeTheScan) {
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool addressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool addressSanitizer = __has_feature(address_sanitizer);
 #else
 constexpr bool addressSanitizer = false;
 #endif
