@@ -8,7 +8,10 @@
 //     bytes (split at white space, then strtol and strtod) accepts it, and
 //     then every count, position and index agrees with that reading, bit for
 //     bit;
-//   - no single allocation exceeds what the input's length can justify.
+//   - no single allocation exceeds what the input's length can justify;
+//   - the same bytes through a pipe (the reader's stream path) are accepted
+//     or refused alike, with the same numbers, and a refusal is one line
+//     for the same place whenever the text's is not about room.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "mesh/model.h"
+#include "mesh/off_reader.h"
 
 // The sanitizer runtimes provide these; in a build without one they are null
 // and the allocation check is skipped. NOLINTBEGIN(bugprone-reserved-identifier)
@@ -160,6 +164,39 @@ void checkAcceptance(const Model& model, const Reference& ref) {
     }
 }
 
+// The input fits in a pipe's buffer (libFuzzer's inputs are kept well under
+// 64 KiB), so it is written whole before the reader starts.
+void checkStream(const std::uint8_t* data, std::size_t size, const Model& model, bool accepted,
+                 const std::string& errorAfterPath) {
+    int ends[2];
+    if (size > 65536 || ::pipe(ends) != 0) return;
+    const bool written = ::write(ends[1], data, size) == static_cast<ssize_t>(size);
+    ::close(ends[1]);
+    OffNumbers numbers;
+    std::string error;
+    const bool streamed = written && readOffStream(ends[0], "fuzz.off", numbers, error);
+    ::close(ends[0]);
+    if (!written) return;
+    if (streamed != accepted)
+        violation(streamed ? "a stream accepted what the file refused" : "a stream refused", error);
+    if (streamed) {
+        if (numbers.vertexCount != model.vertexCount || numbers.faceCount != model.faceCount)
+            violation("a stream gave other counts");
+        if (model.vertexCount > 0 &&
+            std::memcmp(numbers.vertices.get(), model.vertices.get(), sizeof(Vertex) * std::size_t(model.vertexCount)))
+            violation("a stream gave other positions");
+        for (std::int32_t j = 0; j < model.faceCount; ++j)
+            for (int k = 0; k < 3; ++k)
+                if (numbers.corners[3 * std::size_t(j) + k] != model.faces[j].vertexIndex[k])
+                    violation("a stream gave other vertex indices");
+        return;
+    }
+    if (error.rfind("fuzz.off:", 0) != 0) violation("the stream's error does not start with the file name", error);
+    if (errorAfterPath.find("bytes that follow the header") == std::string::npos && error.substr(8) != errorAfterPath &&
+        error.find("(more than 65536 bytes)") == std::string::npos)
+        violation("a stream gave another line", error + " | " + errorAfterPath);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -190,5 +227,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         checkRefusal(model, error, path);
     }
+    checkStream(data, size, model, accepted, accepted ? std::string() : error.substr(path.size()));
     return 0;
 }
