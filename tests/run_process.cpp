@@ -181,7 +181,7 @@ ProcessResult runViewer(const ViewerRun& run, WindowSeen* window) {
     setup.seconds = run.deadline;
     setup.extraFd = ConnectionNumber(display);
     setup.onExtra = [&watch] { handleEvents(watch); };
-    const ProcessResult result = runChild(setup);
+    ProcessResult result = runChild(setup);
     XCloseDisplay(display);
     return result;
 }
