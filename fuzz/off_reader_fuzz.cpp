@@ -182,8 +182,8 @@ void checkStream(const std::uint8_t* data, std::size_t size, const Model& model,
     if (streamed) {
         if (numbers.vertexCount != model.vertexCount || numbers.faceCount != model.faceCount)
             violation("a stream gave other counts");
-        if (model.vertexCount > 0 &&
-            std::memcmp(numbers.vertices.get(), model.vertices.get(), sizeof(Vertex) * std::size_t(model.vertexCount)))
+        if (model.vertexCount > 0 && std::memcmp(numbers.vertices.get(), model.vertices.get(),
+                                                 sizeof(Vertex) * std::size_t(model.vertexCount)) != 0)
             violation("a stream gave other positions");
         for (std::int32_t j = 0; j < model.faceCount; ++j)
             for (int k = 0; k < 3; ++k)

@@ -180,6 +180,19 @@ TEST_F(Hostile, StandardInputEndsOrIsClosedAtThePrompt) {
     expectRefused("standard input closed", "", noName, true);
 }
 
+// Descriptor 1 closed: the X connection must not take its place either, or
+// the prompt would be written into it, in the middle of the X protocol.
+TEST_F(Hostile, StandardOutputClosedAtTheStart) {
+    ViewerRun run;
+    run.input = std::string(TEST_DATA_DIR) + "/cgal-cube.off\n";
+    run.noStdout = true;
+    const ProcessResult r = runViewer(run);
+    ASSERT_FALSE(r.stillRunning) << "still running after " << r.seconds << " s; stderr: " << r.err;
+    EXPECT_EQ(r.signal, 0) << "stderr: " << r.err;
+    EXPECT_EQ(r.exitStatus, 0) << "stderr: " << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 // A writer at the other end of a FIFO, in a process of its own: it sends
 // `once`, then `repeated` for as long as the FIFO has a reader, then keeps
 // the FIFO open until it is killed.

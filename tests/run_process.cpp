@@ -23,6 +23,7 @@ struct ChildSetup {
     std::vector<std::string> argv;
     std::string input;
     bool noStdin = false;
+    bool noStdout = false;
     std::uint64_t addressSpace = 0;
     std::vector<std::string> environment;
     double seconds = 0;
@@ -43,7 +44,11 @@ ProcessResult runChild(const ChildSetup& setup) {
         } else {
             dup2(in[0], 0);
         }
-        dup2(out[1], 1);
+        if (setup.noStdout) {
+            close(1);
+        } else {
+            dup2(out[1], 1);
+        }
         dup2(err[1], 2);
         syscall(SYS_close_range, 3, ~0U, 0);  // nothing of ours, an X connection least of all
         for (const std::string& variable : setup.environment) putenv(const_cast<char*>(variable.c_str()));
@@ -176,12 +181,13 @@ ProcessResult runViewer(const ViewerRun& run, WindowSeen* window) {
     setup.argv = commandUnderWrapper(TARVEXGL_BINARY);
     setup.input = run.input;
     setup.noStdin = run.noStdin;
+    setup.noStdout = run.noStdout;
     setup.addressSpace = run.addressSpace;
     setup.environment = run.environment;
     setup.seconds = run.deadline;
     setup.extraFd = ConnectionNumber(display);
     setup.onExtra = [&watch] { handleEvents(watch); };
-    const ProcessResult result = runChild(setup);
+    ProcessResult result = runChild(setup);
     XCloseDisplay(display);
     return result;
 }

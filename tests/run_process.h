@@ -34,6 +34,7 @@ struct WindowSeen {
 struct ViewerRun {
     std::string input;                     // typed at the prompt
     bool noStdin = false;                  // start with descriptor 0 closed instead
+    bool noStdout = false;                 // start with descriptor 1 closed, its output lost
     bool closeWindow = true;               // ask the window to close, as its close button does, once it is mapped
     std::uint64_t addressSpace = 0;        // RLIMIT_AS of the child in bytes; 0: none
     std::vector<std::string> environment;  // NAME=value added to the child's
