@@ -113,18 +113,21 @@ template <class Vector, int lanes>
 }
 
 // A group of a few faces, as most are, goes one corner at a time; bigger ones
-// 32 corners at a time, in 8-wide vectors that the target splits as its
-// registers allow.
+// a block of corners at a time: four vectors per coordinate, twelve
+// registers, as wide as the target's (the lanes of one width would not fit
+// the registers of a narrower one).
 constexpr std::int32_t fewFaces = 4;
-using Double8 = double __attribute__((vector_size(64)));
+using Double2 = double __attribute__((vector_size(16)));
 using AddStretch = void (*)(const Stretch&, const std::int32_t*, std::int32_t);
 
 void addToMany(const Stretch& s, const std::int32_t* face, std::int32_t count) {
-    addStretchWith<Double8, 32>(s, face, count);
+    addStretchWith<Double2, 8>(s, face, count);
 }
 #if defined(__x86_64__)
+using Double4 = double __attribute__((vector_size(32)));
+using Double8 = double __attribute__((vector_size(64)));
 [[gnu::target("avx2")]] void addToManyAvx2(const Stretch& s, const std::int32_t* face, std::int32_t count) {
-    addStretchWith<Double8, 32>(s, face, count);
+    addStretchWith<Double4, 16>(s, face, count);
 }
 [[gnu::target("avx512f")]] void addToManyAvx512(const Stretch& s, const std::int32_t* face, std::int32_t count) {
     addStretchWith<Double8, 32>(s, face, count);
