@@ -64,7 +64,7 @@ namespace {
 // A block: about 370 KB of face records, so that the block being filled and
 // the one being summed stay in a core's second-level cache.
 constexpr std::int32_t blockFaces = 2048;
-constexpr std::int64_t chunkFaces = 32 * blockFaces;  // what a thread takes at a time
+constexpr std::int64_t chunkFaces = std::int64_t{32} * blockFaces;  // what a thread takes at a time
 // Below these amounts a second thread costs more than it saves.
 constexpr std::int64_t facesPerExtraThread = 50000, additionsPerExtraThread = 20000000;
 // Normals copied out at a time: 6 KB on a thread's stack, or 0.75 MB (which
@@ -76,7 +76,7 @@ constexpr std::int64_t smallStretch = 256, bigStretch = 1 << 15;
 struct Stretch {
     Face* faces;
     int k;
-    double* normals;
+    const double* normals;
     std::int64_t length;
     double zeros[3];  // the zero normals of the whole group, summed from -0
     bool last;        // the group's last stretch: add the zeros and normalize
@@ -209,7 +209,7 @@ void sumGroup(const Pass& p, Group g, int k, double* room, std::int64_t capacity
                 for (int c = 0; c < 3; ++c) s.zeros[c] += n[c];
                 continue;
             }
-            for (int c = 0; c < 3; ++c) s.normals[3 * length + c] = n[c];
+            for (int c = 0; c < 3; ++c) room[3 * length + c] = n[c];
             ++length;
         }
         s.length = length;
