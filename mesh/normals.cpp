@@ -64,7 +64,7 @@ namespace {
 // A block: about 370 KB of face records, so that the block being filled and
 // the one being summed stay in a core's second-level cache.
 constexpr std::int32_t blockFaces = 2048;
-constexpr std::int64_t chunkFaces = 32 * blockFaces;  // what a thread takes at a time
+constexpr std::int64_t chunkFaces = std::int64_t{32} * blockFaces;  // what a thread takes at a time
 // Below these amounts a second thread costs more than it saves.
 constexpr std::int64_t facesPerExtraThread = 50000, additionsPerExtraThread = 20000000;
 // Normals copied out at a time: 6 KB on a thread's stack, or 0.75 MB (which
@@ -76,7 +76,7 @@ constexpr std::int64_t smallStretch = 256, bigStretch = 1 << 15;
 struct Stretch {
     Face* faces;
     int k;
-    double* normals;
+    const double* normals;
     std::int64_t length;
     double zeros[3];  // the zero normals of the whole group, summed from -0
     bool last;        // the group's last stretch: add the zeros and normalize
@@ -113,18 +113,21 @@ template <class Vector, int lanes>
 }
 
 // A group of a few faces, as most are, goes one corner at a time; bigger ones
-// 32 corners at a time, in 8-wide vectors that the target splits as its
-// registers allow.
+// a block of corners at a time: four vectors per coordinate, twelve
+// registers, as wide as the target's (the lanes of one width would not fit
+// the registers of a narrower one).
 constexpr std::int32_t fewFaces = 4;
-using Double8 = double __attribute__((vector_size(64)));
+using Double2 = double __attribute__((vector_size(16)));
 using AddStretch = void (*)(const Stretch&, const std::int32_t*, std::int32_t);
 
 void addToMany(const Stretch& s, const std::int32_t* face, std::int32_t count) {
-    addStretchWith<Double8, 32>(s, face, count);
+    addStretchWith<Double2, 8>(s, face, count);
 }
 #if defined(__x86_64__)
+using Double4 = double __attribute__((vector_size(32)));
+using Double8 = double __attribute__((vector_size(64)));
 [[gnu::target("avx2")]] void addToManyAvx2(const Stretch& s, const std::int32_t* face, std::int32_t count) {
-    addStretchWith<Double8, 32>(s, face, count);
+    addStretchWith<Double4, 16>(s, face, count);
 }
 [[gnu::target("avx512f")]] void addToManyAvx512(const Stretch& s, const std::int32_t* face, std::int32_t count) {
     addStretchWith<Double8, 32>(s, face, count);
@@ -206,7 +209,7 @@ void sumGroup(const Pass& p, Group g, int k, double* room, std::int64_t capacity
                 for (int c = 0; c < 3; ++c) s.zeros[c] += n[c];
                 continue;
             }
-            for (int c = 0; c < 3; ++c) s.normals[3 * length + c] = n[c];
+            for (int c = 0; c < 3; ++c) room[3 * length + c] = n[c];
             ++length;
         }
         s.length = length;
