@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <numbers>
@@ -518,6 +519,10 @@ TEST(Normals, WithoutMemoryForTheIndexTheResultStaysTheSame) {
         const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (200 << 20);
         const rlimit memory{limit, limit};
         if (setrlimit(RLIMIT_AS, &memory) != 0) _exit(10);
+        // An emulator such as qemu-user keeps the guest's memory itself and
+        // does not hold it to the limit: then there is nothing to test.
+        void* volatile beyond = std::malloc(std::size_t{400} << 20);
+        if (beyond) _exit(13);
         if (fillFaceTable(filled.data(), static_cast<std::int32_t>(filled.size()), vertices.data(), corners.data(),
                           50000000, 1))
             _exit(11);
@@ -531,6 +536,7 @@ TEST(Normals, WithoutMemoryForTheIndexTheResultStaysTheSame) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "the child ended with signal " << WTERMSIG(status);
+    if (WEXITSTATUS(status) == 13) GTEST_SKIP() << "the address-space limit is not enforced here (an emulator?)";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit set; 11: fillFaceTable got the memory; 12: other bits";
 }
 
