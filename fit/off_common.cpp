@@ -26,20 +26,3 @@ bool parseOffKeyword(std::string_view token, OffKeyword& keyword) {
     keyword = k;
     return true;
 }
-
-std::string quoteToken(std::string_view token) {
-    constexpr std::size_t shown = 40;
-    std::string quoted = "'";
-    for (std::size_t i = 0; i < std::min(token.size(), shown); ++i) {
-        const auto c = static_cast<unsigned char>(token[i]);
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            quoted += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            quoted += escaped;
-        }
-    }
-    if (token.size() > shown) return quoted + "...' (" + std::to_string(token.size()) + " bytes)";
-    return quoted + "'";
-}

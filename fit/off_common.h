@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fit/polygon_mesh.h"
+#include "mesh/quoted_token.h"
 
 // [ST][C][N][4][n]OFF: which extra data every vertex record carries.
 struct OffKeyword {
@@ -24,10 +25,6 @@ struct OffKeyword {
 // Whether `token` starts with an OFF keyword; `keyword.length` then says
 // where the rest (a glued vertex count, say) starts.
 bool parseOffKeyword(std::string_view token, OffKeyword& keyword);
-
-// A token as it may safely appear inside one line of a message, in quotes:
-// bytes that are not printable ASCII are escaped, long tokens are cut short.
-std::string quoteToken(std::string_view token);
 
 // One reading of the file. `reached` is how far into `bytes` it got, so that
 // when every reading fails the message comes from the one that got furthest.

@@ -10,6 +10,7 @@
 
 #include "mesh/number_token.h"
 #include "mesh/off_fast_reader.h"
+#include "mesh/quoted_token.h"
 #include "mesh/workers.h"
 
 namespace {
@@ -70,32 +71,7 @@ std::string describeRecord(const Reader& r) {
     return "record";
 }
 
-// The start of a token as it may safely appear inside one line of a message:
-// bytes that are not printable ASCII are escaped, and a token longer than
-// `shown` bytes is cut short, with "..." after it.
-constexpr std::size_t shown = 40;
-
-std::string quoteStart(Token token) {
-    const auto length = static_cast<std::size_t>(token.last - token.first);
-    std::string quoted = "'";
-    for (std::size_t i = 0; i < std::min(length, shown); ++i) {
-        const auto c = static_cast<unsigned char>(token.first[i]);
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            quoted += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            quoted += escaped;
-        }
-    }
-    return quoted + (length > shown ? "...'" : "'");
-}
-
-std::string quoteToken(Token token) {
-    const auto length = static_cast<std::size_t>(token.last - token.first);
-    if (length > shown) return quoteStart(token) + " (" + std::to_string(length) + " bytes)";
-    return quoteStart(token);
-}
+std::string_view textOf(Token token) { return {token.first, static_cast<std::size_t>(token.last - token.first)}; }
 
 bool fail(Reader& r, const char* at, std::string_view expected, std::string_view found) {
     r.error = std::string(r.path) + ":" + std::to_string(lineOf(r, at)) + ": " + describeRecord(r) + ": expected " +
@@ -150,7 +126,8 @@ bool nextToken(Reader& r, std::string_view expected, Token& token) {
     }
     if (tooLong())
         return fail(r, first, expected,
-                    quoteStart({first, last}) + " (more than " + std::to_string(maxStreamToken) + " bytes)");
+                    quoteTokenStart({first, static_cast<std::size_t>(last - first)}) + " (more than " +
+                        std::to_string(maxStreamToken) + " bytes)");
     if (last != r.end && *last == '\0') return fail(r, last, expected, "a NUL byte");
     token = {first, last};
     r.p = last;
@@ -162,24 +139,24 @@ bool readInt(Reader& r, std::int32_t& value, Token& token) {
     switch (parseIntToken(token.first, token.last, value)) {
         case NumberStatus::ok: return true;
         case NumberStatus::outOfRange:
-            return fail(r, token.first, "an integer in -2147483648..2147483647", quoteToken(token));
+            return fail(r, token.first, "an integer in -2147483648..2147483647", quoteToken(textOf(token)));
         case NumberStatus::notANumber: break;
     }
-    return fail(r, token.first, "an integer", quoteToken(token));
+    return fail(r, token.first, "an integer", quoteToken(textOf(token)));
 }
 
 bool readDouble(Reader& r, double& value) {
     Token token{};
     if (!nextToken(r, "a number", token)) return false;
     if (parseDoubleToken(token.first, token.last, value) == NumberStatus::ok) return true;
-    return fail(r, token.first, "a number", quoteToken(token));
+    return fail(r, token.first, "a number", quoteToken(textOf(token)));
 }
 
 bool readCount(Reader& r, Record record, std::int32_t& count, Token& token) {
     r.record = record;
     if (!readInt(r, count, token)) return false;
     if (count >= 0) return true;
-    return fail(r, token.first, "a count of 0 or more", quoteToken(token));
+    return fail(r, token.first, "a count of 0 or more", quoteToken(textOf(token)));
 }
 
 bool readVertexIndex(Reader& r, std::int32_t vertexCount, std::int32_t& index) {
@@ -188,7 +165,7 @@ bool readVertexIndex(Reader& r, std::int32_t vertexCount, std::int32_t& index) {
     if (index >= 0 && index < vertexCount) return true;
     const std::string expected = vertexCount == 0 ? std::string("no face records in a mesh without vertices")
                                                   : "a vertex index in 0.." + std::to_string(vertexCount - 1);
-    return fail(r, token.first, expected, quoteToken(token));
+    return fail(r, token.first, expected, quoteToken(textOf(token)));
 }
 
 // Built with append rather than "'" + std::to_string(...): GCC 12 at -O3 sees
@@ -210,7 +187,7 @@ bool readHeader(Reader& r, OffNumbers& n, Header& at) {
     Token keyword{};
     if (!nextToken(r, "a keyword", keyword)) return false;
     if (static_cast<std::size_t>(keyword.last - keyword.first) > maxKeywordLength)
-        return fail(r, keyword.first, "a keyword of at most 11 characters", quoteToken(keyword));
+        return fail(r, keyword.first, "a keyword of at most 11 characters", quoteToken(textOf(keyword)));
     if (!readCount(r, Record::vertexCount, n.vertexCount, at.vertexCount)) return false;
     if (!readCount(r, Record::faceCount, n.faceCount, at.faceCount)) return false;
     r.record = Record::edgeCount;
