@@ -17,6 +17,7 @@
 
 #include "mesh/off_fast_reader.h"
 #include "mesh/off_reader.h"
+#include "mesh/off_space.h"
 #include "temp_file.h"
 
 namespace {
