@@ -113,8 +113,9 @@ bool readFaces(BinaryReader& r, std::int32_t vertexCount, std::int32_t faceCount
         if (!readInteger(c, colours)) return false;
         if (colours < 0 || colours > 4)
             return failAt(c, at, "a colour count in 0..4", quoteToken(std::to_string(colours)));
-        if (c.end - c.p < 4 * colours) return failAt(c, c.p, "a number", "end of file");
-        c.p += 4 * colours;
+        const std::ptrdiff_t colourBytes = std::ptrdiff_t{4} * colours;
+        if (c.end - c.p < colourBytes) return failAt(c, c.p, "a number", "end of file");
+        c.p += colourBytes;
     }
     return true;
 }
