@@ -18,29 +18,29 @@ struct BinaryReader {
     bool colourCount;
 };
 
-std::uint32_t word(const OffCursor& c, const char* at) {
+std::uint32_t decodeWord(const OffCursor& c, const char* at) {
     std::uint32_t w = 0;
     std::memcpy(&w, at, 4);
     const bool swap = c.binary->bigEndian != (std::endian::native == std::endian::big);
     return swap ? __builtin_bswap32(w) : w;
 }
 
-bool readInteger(OffCursor& c, std::int32_t& value) {
+bool readWord(OffCursor& c, std::int32_t& value) {
     if (c.end - c.p < 4) return failAt(c, c.p, "an integer", "end of file");
-    value = static_cast<std::int32_t>(word(c, c.p));
+    value = static_cast<std::int32_t>(decodeWord(c, c.p));
     c.p += 4;
     return true;
 }
 
 // An integer that must be 0 or more.
-bool readCount(OffCursor& c, std::int32_t& count, const char*& at) {
+bool readCountWord(OffCursor& c, std::int32_t& count, const char*& at) {
     at = c.p;
-    return readInteger(c, count) && checkCount(c, at, count);
+    return readWord(c, count) && checkCount(c, at, count);
 }
 
 bool readFloat(OffCursor& c, double& value) {
     if (c.end - c.p < 4) return failAt(c, c.p, "a number", "end of file");
-    const auto f = std::bit_cast<float>(word(c, c.p));
+    const auto f = std::bit_cast<float>(decodeWord(c, c.p));
     if (!std::isfinite(f)) return failAt(c, c.p, "a finite number", quoteToken(std::to_string(f)));
     value = f;
     c.p += 4;
@@ -53,18 +53,18 @@ bool readHeader(BinaryReader& r, const OffKeyword& keyword, OffCounts& counts) {
         c.record = OffRecord::dimension;
         const char* at = c.p;
         std::int32_t dimension = 0;
-        if (!readInteger(c, dimension)) return false;
+        if (!readWord(c, dimension)) return false;
         if (dimension != 3)
             return failAt(c, at, "3 (only meshes in space are read)", quoteToken(std::to_string(dimension)));
     }
     c.record = OffRecord::vertexCount;
-    if (!readCount(c, counts.vertexCount, counts.vertexCountAt)) return false;
+    if (!readCountWord(c, counts.vertexCount, counts.vertexCountAt)) return false;
     c.record = OffRecord::faceCount;
-    if (!readCount(c, counts.faceCount, counts.faceCountAt)) return false;
+    if (!readCountWord(c, counts.faceCount, counts.faceCountAt)) return false;
     if (counts.faceCount == 0) return failAt(c, counts.faceCountAt, "at least one face", "'0'");  // a point set
     c.record = OffRecord::edgeCount;
     std::int32_t edgeCount = 0;
-    if (!readInteger(c, edgeCount)) return false;
+    if (!readWord(c, edgeCount)) return false;
     const unsigned floatsPerVertex = keyword.coordinates() + keyword.extraValues();
     return checkRoom(c, static_cast<std::uint64_t>(c.end - c.p), counts, 4 * floatsPerVertex, r.colourCount ? 8 : 4);
 }
@@ -99,18 +99,18 @@ bool readFaces(BinaryReader& r, std::int32_t vertexCount, std::int32_t faceCount
         c.index = j;
         std::int32_t cornerCount = 0;
         const char* at = nullptr;
-        if (!readCount(c, cornerCount, at)) return false;
+        if (!readCountWord(c, cornerCount, at)) return false;
         for (std::int32_t k = 0; k < cornerCount; ++k) {
             at = c.p;
             std::int32_t index = 0;
-            if (!readInteger(c, index) || !checkVertexIndex(c, at, vertexCount, index)) return false;
+            if (!readWord(c, index) || !checkVertexIndex(c, at, vertexCount, index)) return false;
             mesh.corners.push_back(index);
         }
         mesh.faceStart.push_back(static_cast<std::int64_t>(mesh.corners.size()));
         if (!r.colourCount) continue;
         at = c.p;
         std::int32_t colours = 0;
-        if (!readInteger(c, colours)) return false;
+        if (!readWord(c, colours)) return false;
         if (colours < 0 || colours > 4)
             return failAt(c, at, "a colour count in 0..4", quoteToken(std::to_string(colours)));
         const std::ptrdiff_t colourBytes = std::ptrdiff_t{4} * colours;

@@ -118,8 +118,8 @@ void checkAgainstViewer(std::string_view text, bool accepted, const PolygonMesh&
         mesh.faceCount() != static_cast<std::size_t>(numbers.faceCount) ||
         mesh.corners.size() != 3 * static_cast<std::size_t>(numbers.faceCount))
         violation("counts differ from the viewer's");
-    if (numbers.vertexCount > 0 && std::memcmp(mesh.vertices.data(), numbers.vertices.get(),
-                                               sizeof(Vertex) * mesh.vertices.size()) != 0)
+    if (numbers.vertexCount > 0 &&
+        std::memcmp(mesh.vertices.data(), numbers.vertices.get(), sizeof(Vertex) * mesh.vertices.size()) != 0)
         violation("a position differs from the viewer's");
     if (std::memcmp(mesh.corners.data(), numbers.corners.get(), sizeof(std::int32_t) * mesh.corners.size()) != 0)
         violation("a corner differs from the viewer's");
