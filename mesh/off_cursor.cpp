@@ -31,33 +31,27 @@ const char* recordName(OffRecord record) {
 
 std::string quoteValue(std::int64_t value) { return quoteToken(std::to_string(value)); }
 
+bool failForIndex(OffCursor& c, const char* at, std::int32_t vertexCount, std::string_view found) {
+    const std::string expected = vertexCount == 0 ? std::string("no face records in a mesh without vertices")
+                                                  : "a vertex index in 0.." + std::to_string(vertexCount - 1);
+    return failAt(c, at, expected, found);
+}
+
 }  // namespace
 
-// Built with append throughout: GCC 12 at -O3 sees false overlaps
-// (-Wrestrict) in chains of string additions.
+// Built with append: GCC 12 at -O3 sees false overlaps (-Wrestrict) in
+// chains of string additions.
 bool failAt(OffCursor& c, const char* at, std::string_view expected, std::string_view found) {
     std::string& m = c.error;
-    m.assign(c.path);
-    m += ':';
-    m += std::to_string(lineOf(c, at));
-    m += ": ";
-    m += recordName(c.record);
-    if (c.record == OffRecord::vertex || c.record == OffRecord::face) {
-        m += ' ';
-        m += std::to_string(c.index);
-        m += " of ";
-        m += std::to_string(c.count);
-    }
-    if (c.binary) {
-        m += c.binary->bigEndian ? " (big" : " (little";
-        m += "-endian binary, byte ";
-        m += std::to_string(at - c.begin);
-        m += ')';
-    }
-    m += ": expected ";
-    m += expected;
-    m += ", found ";
-    m += found;
+    m.assign(c.path).append(":").append(std::to_string(lineOf(c, at))).append(": ").append(recordName(c.record));
+    if (c.record == OffRecord::vertex || c.record == OffRecord::face)
+        m.append(" ").append(std::to_string(c.index)).append(" of ").append(std::to_string(c.count));
+    if (c.binary)
+        m.append(c.binary->bigEndian ? " (big" : " (little")
+            .append("-endian binary, byte ")
+            .append(std::to_string(at - c.begin))
+            .append(")");
+    m.append(": expected ").append(expected).append(", found ").append(found);
     c.p = std::max(c.p, at);
     return false;
 }
@@ -77,16 +71,6 @@ bool takeCount(OffCursor& c, std::string_view token, std::int32_t& count) {
     if (count >= 0) return true;
     return failAt(c, token.data(), "a count of 0 or more", quoteToken(token));
 }
-
-namespace {
-
-bool failForIndex(OffCursor& c, const char* at, std::int32_t vertexCount, std::string_view found) {
-    const std::string expected = vertexCount == 0 ? std::string("no face records in a mesh without vertices")
-                                                  : "a vertex index in 0.." + std::to_string(vertexCount - 1);
-    return failAt(c, at, expected, found);
-}
-
-}  // namespace
 
 bool takeVertexIndex(OffCursor& c, std::string_view token, std::int32_t vertexCount, std::int32_t& index) {
     if (!takeInteger(c, token, index)) return false;
@@ -128,10 +112,10 @@ bool checkRoom(OffCursor& c, std::uint64_t room, const OffCounts& counts, unsign
 }
 
 void setOutOfMemory(std::string& error, std::string_view path, std::int32_t vertexCount, std::int32_t faceCount) {
-    error.assign(path);
-    error.append(": not enough memory for ");
-    error.append(std::to_string(vertexCount));
-    error.append(" vertices and ");
-    error.append(std::to_string(faceCount));
-    error.append(" faces");
+    error.assign(path)
+        .append(": not enough memory for ")
+        .append(std::to_string(vertexCount))
+        .append(" vertices and ")
+        .append(std::to_string(faceCount))
+        .append(" faces");
 }
