@@ -179,8 +179,9 @@ TEST(OffReader, NumbersAtTheEdgeOfTheFastWayMatchStrtod) {
     std::vector<std::string> tokens;
     for (int m = 1; m <= 3000; ++m)  // 12000 numbers, 4000 vertices
         for (const char* exponent : {"e22", "e23", "e-22", "e-23"}) tokens.push_back(std::to_string(m) + exponent);
-    std::string text = "OFF " + std::to_string(tokens.size() / 3) + " 0 0\n";
+    std::string text = "OFF " + std::to_string(tokens.size() / 3) + " 1 0\n";
     for (const std::string& token : tokens) text += token + "\n";
+    text += "3 0 1 2\n";
     expectFastWayTakes(text, 1);
     OffNumbers numbers;
     std::string error;
