@@ -78,9 +78,10 @@ test-arm64: deps
 	cmake --build $(ARM64_BUILD) -j $(JOBS)
 	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j $(JOBS)
 
-# The OFF reader's fuzz target under libFuzzer, ASan and UBSan for
-# FUZZ_SECONDS on one core, in its own clang build; prints the executions,
-# the coverage of the parsing code and any finding (see fuzz/run.sh).
+# The fuzz targets of both OFF readers, the viewer's and tarvexgl-fit's, under
+# libFuzzer, ASan and UBSan, each for FUZZ_SECONDS on one core, in their own
+# clang build; prints the executions, the coverage of the parsing code and
+# any finding (see fuzz/run.sh).
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 600
 fuzz: EXTRA_PACKAGES += clang-14 libclang-rt-14-dev llvm-14
@@ -91,7 +92,7 @@ fuzz: deps
 
 # clang-format and clang-tidy over our own sources. FORMAT_SKIP leaves files
 # out of the format check.
-LINT_SOURCES := $(shell find mesh viewer tests tools fuzz bench -name '*.cpp' -o -name '*.h' 2>/dev/null)
+LINT_SOURCES := $(shell find mesh viewer fit tests tools fuzz bench -name '*.cpp' -o -name '*.h' 2>/dev/null)
 FORMAT_SKIP  ?=
 lint: EXTRA_PACKAGES += clang-format-14 clang-tidy-14
 lint: build

@@ -11,7 +11,7 @@
 
 #include "fit/assimp_import.h"
 #include "fit/framing.h"
-#include "fit/off_reader.h"
+#include "fit/polygon_off.h"
 #include "fit/read_file.h"
 #include "fit/triangulate.h"
 
@@ -64,12 +64,12 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, std::string& error
         error = path + ": " + error;
         return false;
     }
-    WholeFile bytes;
+    FileBytes bytes;
     if (!readWholeFile(path, bytes, error)) {
         error = path + ": " + error;
         return false;
     }
-    return readOff(bytes.text(), path, mesh, error);
+    return readPolygonOff(bytes.text(), path, mesh, error);
 }
 
 bool fitPolygons(const PolygonMesh& mesh, UpAxis up, const std::string& path, TriangleMesh& fitted,

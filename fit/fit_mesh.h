@@ -10,7 +10,7 @@
 #include "fit/up_axis.h"
 
 // OFF (by its .off name, any case, or by its keyword) goes through our own
-// reader (fit/off_reader.h); anything else through assimp. A pipe or device
+// reader (fit/polygon_off.h); anything else through assimp. A pipe or device
 // (/dev/stdin) is taken as OFF, since assimp needs a file it can seek in.
 bool isOffFile(const std::string& path);
 

@@ -9,19 +9,12 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
-#include "mesh/table.h"
+#include "mesh/file_bytes.h"
 
 inline constexpr std::size_t maxStreamBytes = std::size_t{1} << 30;
-
-struct WholeFile {
-    Table<char> data;
-    std::size_t size = 0;
-    std::string_view text() const { return {data.get(), size}; }
-};
 
 // False, with the reason in `error` (no path, no line break), when the file
 // cannot be opened or read, is a directory, does not fit in memory, or is a
 // stream longer than maxStreamBytes.
-bool readWholeFile(const std::string& path, WholeFile& file, std::string& error);
+bool readWholeFile(const std::string& path, FileBytes& bytes, std::string& error);

@@ -18,27 +18,34 @@ bool openMeshFile(const char* path, MeshFile& file) {
     file.fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (file.fd < 0) return false;
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    if (::fstat(file.fd, &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
     file.regular = S_ISREG(info.st_mode);
     return true;
 }
 
-namespace {
+long long readSome(int fd, char* buffer, std::size_t capacity) {
+    ssize_t n = 0;
+    do n = ::read(fd, buffer, capacity);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
 
-// Reads until end of file or until `capacity` is full; -1 on a read error.
-long long readInto(int fd, char* buffer, std::size_t capacity) {
+long long readFull(int fd, char* buffer, std::size_t capacity) {
     std::size_t done = 0;
     while (done < capacity) {
-        const ssize_t n = ::read(fd, buffer + done, capacity - done);
+        const long long n = readSome(fd, buffer + done, capacity - done);
+        if (n < 0) return -1;
         if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
         done += static_cast<std::size_t>(n);
     }
     return static_cast<long long>(done);
 }
+
+namespace {
 
 // A file is read a chunk at a time, each looked through for a NUL byte. The
 // first chunk is small and has a buffer of its own: a file that is all NUL
@@ -59,7 +66,7 @@ ReadStatus readRegularFile(const MeshFile& file, FileBytes& bytes) {
     std::size_t size = 0;
     for (;;) {
         const std::size_t wanted = std::min(held - size, chunkBytes);
-        const long long n = readInto(file.fd, buffer.get() + size, wanted);
+        const long long n = readFull(file.fd, buffer.get() + size, wanted);
         if (n < 0) return ReadStatus::cannotRead;
         const auto got = static_cast<std::size_t>(n);
         if (const void* nul = std::memchr(buffer.get() + size, '\0', got)) {

@@ -1,4 +1,5 @@
-// Opening a mesh file, and reading a regular one into memory in one go.
+// Opening a mesh file, and reading its bytes: the one place that calls
+// read(2), for both OFF readers.
 #pragma once
 
 #include <cstddef>
@@ -16,9 +17,19 @@ struct MeshFile {
     ~MeshFile();
 };
 
-// False when `path` cannot be opened for reading, or names a directory.
+// False, with errno saying why (EISDIR for a directory), when `path` cannot
+// be opened for reading or names a directory.
 bool openMeshFile(const char* path, MeshFile& file);
 
+// One read(2) of at most `capacity` bytes, tried again when a signal
+// interrupts it: what the stream has ready, 0 at its end, -1 on an error.
+long long readSome(int fd, char* buffer, std::size_t capacity);
+
+// Reads until the end of the file or until `capacity` is full: the bytes
+// read, or -1 on an error.
+long long readFull(int fd, char* buffer, std::size_t capacity);
+
+// A file's bytes, or the first part of them, in one allocation.
 struct FileBytes {
     Table<char> data;
     std::size_t size = 0;

@@ -10,6 +10,7 @@
 
 #include "mesh/file_bytes.h"
 #include "mesh/normals.h"
+#include "mesh/off_cursor.h"
 #include "mesh/off_reader.h"
 #include "mesh/workers.h"
 
@@ -24,9 +25,10 @@ Model::Model(const char* path) {
 
 namespace {
 
-// Sets `error` to the pieces in turn, within the room loadModel reserved in
-// it: the lines for memory that cannot be had must not need memory of their
-// own.
+// Sets `error` to the pieces, one after another. loadModel reserves room in
+// `error` (the path and 128 bytes more) before it allocates anything else,
+// so a line that reports memory that could not be had is written into that
+// room and needs no memory of its own.
 void setError(std::string& error, std::initializer_list<std::string_view> pieces) {
     error.clear();
     for (const std::string_view piece : pieces) error.append(piece);
@@ -68,8 +70,7 @@ bool loadModel(const char* path, Model& model, std::string& error) {
     if (numbers.faceCount > 0 && !model.faces) {
         const std::int32_t vertexCount = numbers.vertexCount, faceCount = numbers.faceCount;
         numbers = OffNumbers{};
-        setError(error, {path, ": not enough memory for ", std::to_string(vertexCount), " vertices and ",
-                         std::to_string(faceCount), " faces"});
+        setOutOfMemory(error, path, vertexCount, faceCount);
         return false;
     }
     if (!fillFaceTable(model.faces.get(), numbers.faceCount, numbers.vertices.get(), numbers.corners.get(),

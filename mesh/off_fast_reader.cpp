@@ -1,11 +1,11 @@
 #include "mesh/off_fast_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 
 #include "mesh/number_token.h"
+#include "mesh/off_space.h"
 #include "mesh/workers.h"
 
 // The sequential reader in off_reader.cpp stays the authority: whenever the
@@ -27,14 +27,6 @@
 // order.
 namespace {
 
-constexpr std::array<bool, 256> spaceTable = [] {
-    std::array<bool, 256> table{};
-    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) table[c] = true;
-    return table;
-}();
-
-bool isSpace(char c) { return spaceTable[static_cast<unsigned char>(c)]; }
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -42,7 +34,7 @@ constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 
 
 // The end of the token at p, or nullptr when a NUL byte ends it.
 const char* tokenEnd(const char* p, const char* end) {
-    while (p != end && !isSpace(*p) && *p != '\0') ++p;
+    while (p != end && !isOffSpace(*p) && *p != '\0') ++p;
     return p != end && *p == '\0' ? nullptr : p;
 }
 
@@ -70,7 +62,7 @@ bool scanDouble(const char*& p, const char* end, double& value) {
         if (negativeExponent) exponent = -exponent;
     }
     const int scale = exponent - fractionDigits;
-    if (plain && (s == end || isSpace(*s)) && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
+    if (plain && (s == end || isOffSpace(*s)) && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
         const auto m = static_cast<double>(mantissa);
         const double magnitude = scale < 0 ? m / exactPowersOfTen[-scale] : m * exactPowersOfTen[scale];
         value = negative ? -magnitude : magnitude;
@@ -89,7 +81,7 @@ bool scanInt(const char*& p, const char* end, std::int32_t& value) {
     int digits = 0;
     for (; s != end && isDigit(*s) && digits < 10; ++s, ++digits)
         magnitude = magnitude * 10 + static_cast<unsigned>(*s - '0');
-    if (digits > 0 && (s == end || isSpace(*s)) && magnitude <= INT32_MAX) {
+    if (digits > 0 && (s == end || isOffSpace(*s)) && magnitude <= INT32_MAX) {
         value = static_cast<std::int32_t>(magnitude);
         p = s;
         return true;
@@ -109,7 +101,7 @@ std::int64_t parseChunk(OffNumbers& n, const char* p, const char* end, std::int6
     const std::int64_t vertexTokens = 3 * std::int64_t{n.vertexCount};
     const std::int64_t needed = vertexTokens + 4 * std::int64_t{n.faceCount};
     auto nextToken = [&p, end] {
-        while (p != end && isSpace(*p)) ++p;
+        while (p != end && isOffSpace(*p)) ++p;
         return p != end;
     };
     if (index < vertexTokens) {
@@ -163,7 +155,7 @@ std::int64_t countTokens(const char* p, const char* end) {
         }
     }
     for (int i = 0; i < 16; ++i) count += starts[i];
-    for (; p != end; ++p) count += !isSpace(*p) && isSpace(p[-1]);
+    for (; p != end; ++p) count += !isOffSpace(*p) && isOffSpace(p[-1]);
     return count;
 }
 
@@ -173,8 +165,6 @@ constexpr int chunksPerThread = 4;
 constexpr std::int64_t bytesPerExtraThread = 2 << 20;
 
 }  // namespace
-
-bool isOffSpace(char c) { return isSpace(c); }
 
 // The body follows the edge count, so the byte before it is readable, as
 // countTokens needs.
@@ -191,7 +181,7 @@ bool parseRecordsFast(std::string_view body, OffNumbers& numbers, int threads) {
     cut[0] = begin;
     for (int c = 1; c <= chunks; ++c) {
         const char* at = c == chunks ? end : std::max(cut[c - 1], begin + size * c / chunks);
-        while (at != end && !isSpace(at[-1])) ++at;
+        while (at != end && !isOffSpace(at[-1])) ++at;
         cut[c] = at;
     }
     firstToken[0] = 0;

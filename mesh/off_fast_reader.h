@@ -11,6 +11,3 @@
 // false, with the tables partly written, for anything it does not take: the
 // sequential reader then goes over the same text and says why.
 bool parseRecordsFast(std::string_view body, OffNumbers& numbers, int threads);
-
-// Whether `c` is white space of the C locale, which is what scanf skips.
-bool isOffSpace(char c);

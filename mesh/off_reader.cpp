@@ -1,25 +1,19 @@
 #include "mesh/off_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "mesh/number_token.h"
+#include "mesh/file_bytes.h"
+#include "mesh/off_cursor.h"
 #include "mesh/off_fast_reader.h"
+#include "mesh/off_space.h"
 #include "mesh/quoted_token.h"
 #include "mesh/workers.h"
 
 namespace {
 
 constexpr std::size_t maxKeywordLength = 11;  // what a "%s" into char[12] can hold
-
-bool isSpace(char c) { return isOffSpace(c); }
-
-enum class Record { keyword, vertexCount, faceCount, edgeCount, vertex, face };
 
 // A stream's bytes, a buffer at a time. The buffer never grows: it holds the
 // token being read (at most maxStreamToken bytes, or the read stops), the
@@ -33,51 +27,11 @@ struct Stream {
 
 enum class More { read, ended };
 
+// The cursor over the bytes held: the whole text, or a stream's buffer.
 struct Reader {
-    std::string_view path;
-    std::string& error;
-    const char* begin;  // the first byte held
-    const char* p;
-    const char* end;
-    long long linesBefore = 0;  // line breaks in the bytes of a stream no longer held
-    Stream* stream = nullptr;   // null: the whole text is held
-    // What is being read, for messages only.
-    Record record = Record::keyword;
-    std::int64_t index = 0;
-    std::int64_t count = 0;
+    OffCursor c;
+    Stream* stream = nullptr;  // null: the whole text is held
 };
-
-struct Token {
-    const char* first;
-    const char* last;
-};
-
-// Line numbers are counted only on the error path (and for a stream, in the
-// bytes it lets go), so the reader itself never looks at line breaks.
-long long lineOf(const Reader& r, const char* at) {
-    if (at == r.end && at != r.begin && at[-1] == '\n') --at;  // end of file: the last line that has text
-    return 1 + r.linesBefore + std::count(r.begin, at, '\n');
-}
-
-std::string describeRecord(const Reader& r) {
-    switch (r.record) {
-        case Record::keyword: return "keyword";
-        case Record::vertexCount: return "vertex count";
-        case Record::faceCount: return "face count";
-        case Record::edgeCount: return "edge count";
-        case Record::vertex: return "vertex " + std::to_string(r.index) + " of " + std::to_string(r.count);
-        case Record::face: return "face " + std::to_string(r.index) + " of " + std::to_string(r.count);
-    }
-    return "record";
-}
-
-std::string_view textOf(Token token) { return {token.first, static_cast<std::size_t>(token.last - token.first)}; }
-
-bool fail(Reader& r, const char* at, std::string_view expected, std::string_view found) {
-    r.error = std::string(r.path) + ":" + std::to_string(lineOf(r, at)) + ": " + describeRecord(r) + ": expected " +
-              std::string(expected) + ", found " + std::string(found);
-    return false;
-}
 
 // Lets go of the stream's bytes before `keep` (but the one just before it,
 // which tells the line of an end of file) and reads what the stream has
@@ -85,146 +39,96 @@ bool fail(Reader& r, const char* at, std::string_view expected, std::string_view
 // with the bytes.
 More readMore(Reader& r, const char*& keep) {
     Stream* s = r.stream;
+    OffCursor& c = r.c;
     if (!s || s->ended) return More::ended;
-    const char* from = keep != r.begin ? keep - 1 : keep;
-    r.linesBefore += std::count(r.begin, from, '\n');
-    const auto held = static_cast<std::size_t>(r.end - from);
+    const char* from = keep != c.begin ? keep - 1 : keep;
+    c.linesBefore += std::count(c.begin, from, '\n');
+    const auto held = static_cast<std::size_t>(c.end - from);
     const std::ptrdiff_t shift = from - s->buffer;
     std::memmove(s->buffer, from, held);
-    r.begin = s->buffer;
-    r.p -= shift;
+    c.begin = s->buffer;
+    c.p -= shift;
     keep -= shift;
-    r.end = s->buffer + held;
-    ssize_t n = 0;
-    do n = ::read(s->fd, s->buffer + held, s->capacity - held);
-    while (n < 0 && errno == EINTR);
+    c.end = s->buffer + held;
+    const long long n = readSome(s->fd, s->buffer + held, s->capacity - held);
     if (n <= 0) {
         s->ended = true;  // a read error ends the stream as its end does
         return More::ended;
     }
-    r.end += n;
+    c.end += n;
     return More::read;
 }
 
-bool nextToken(Reader& r, std::string_view expected, Token& token) {
+bool nextToken(Reader& r, std::string_view expected, std::string_view& token) {
+    OffCursor& c = r.c;
     for (;;) {
-        while (r.p != r.end && isSpace(*r.p)) ++r.p;
-        if (r.p != r.end) break;
-        const char* keep = r.p;
-        if (readMore(r, keep) != More::read) return fail(r, r.p, expected, "end of file");
+        while (c.p != c.end && isOffSpace(*c.p)) ++c.p;
+        if (c.p != c.end) break;
+        const char* keep = c.p;
+        if (readMore(r, keep) != More::read) return failAt(c, c.p, expected, "end of file");
     }
-    const char* first = r.p;
+    const char* first = c.p;
     const char* last = first;
     auto tooLong = [&r, &first, &last] { return r.stream && static_cast<std::size_t>(last - first) > maxStreamToken; };
     for (;;) {
-        while (last != r.end && !isSpace(*last) && *last != '\0') ++last;
-        if (last != r.end || tooLong()) break;
+        while (last != c.end && !isOffSpace(*last) && *last != '\0') ++last;
+        if (last != c.end || tooLong()) break;
         const std::ptrdiff_t length = last - first;
         const More more = readMore(r, first);
         last = first + length;
         if (more != More::read) break;
     }
     if (tooLong())
-        return fail(r, first, expected,
-                    quoteTokenStart({first, static_cast<std::size_t>(last - first)}) + " (more than " +
-                        std::to_string(maxStreamToken) + " bytes)");
-    if (last != r.end && *last == '\0') return fail(r, last, expected, "a NUL byte");
-    token = {first, last};
-    r.p = last;
+        return failAt(c, first, expected,
+                      quoteTokenStart({first, static_cast<std::size_t>(last - first)}) + " (more than " +
+                          std::to_string(maxStreamToken) + " bytes)");
+    if (last != c.end && *last == '\0') return failAt(c, last, expected, "a NUL byte");
+    token = {first, static_cast<std::size_t>(last - first)};
+    c.p = last;
     return true;
 }
 
-bool readInt(Reader& r, std::int32_t& value, Token& token) {
-    if (!nextToken(r, "an integer", token)) return false;
-    switch (parseIntToken(token.first, token.last, value)) {
-        case NumberStatus::ok: return true;
-        case NumberStatus::outOfRange:
-            return fail(r, token.first, "an integer in -2147483648..2147483647", quoteToken(textOf(token)));
-        case NumberStatus::notANumber: break;
-    }
-    return fail(r, token.first, "an integer", quoteToken(textOf(token)));
+bool readInteger(Reader& r, std::int32_t& value) {
+    std::string_view token;
+    return nextToken(r, "an integer", token) && takeInteger(r.c, token, value);
 }
 
-bool readDouble(Reader& r, double& value) {
-    Token token{};
-    if (!nextToken(r, "a number", token)) return false;
-    if (parseDoubleToken(token.first, token.last, value) == NumberStatus::ok) return true;
-    return fail(r, token.first, "a number", quoteToken(textOf(token)));
+bool readNumber(Reader& r, double& value) {
+    std::string_view token;
+    return nextToken(r, "a number", token) && takeNumber(r.c, token, value);
 }
 
-bool readCount(Reader& r, Record record, std::int32_t& count, Token& token) {
-    r.record = record;
-    if (!readInt(r, count, token)) return false;
-    if (count >= 0) return true;
-    return fail(r, token.first, "a count of 0 or more", quoteToken(textOf(token)));
+// A count, and where it stands (valid while the whole text is held).
+bool readCount(Reader& r, OffRecord record, std::int32_t& count, const char*& at) {
+    r.c.record = record;
+    std::string_view token;
+    if (!nextToken(r, "an integer", token) || !takeCount(r.c, token, count)) return false;
+    at = token.data();
+    return true;
 }
 
 bool readVertexIndex(Reader& r, std::int32_t vertexCount, std::int32_t& index) {
-    Token token{};
-    if (!readInt(r, index, token)) return false;
-    if (index >= 0 && index < vertexCount) return true;
-    const std::string expected = vertexCount == 0 ? std::string("no face records in a mesh without vertices")
-                                                  : "a vertex index in 0.." + std::to_string(vertexCount - 1);
-    return fail(r, token.first, expected, quoteToken(textOf(token)));
+    std::string_view token;
+    return nextToken(r, "an integer", token) && takeVertexIndex(r.c, token, vertexCount, index);
 }
 
-// Built with append rather than "'" + std::to_string(...): GCC 12 at -O3 sees
-// a false overlap in the latter (-Wrestrict) and the Release build fails.
-std::string quoteCount(std::int32_t count) {
-    std::string quoted = "'";
-    quoted += std::to_string(count);
-    quoted += '\'';
-    return quoted;
-}
-
-// The header, and where the two counts stand (valid while the whole text is
-// held).
-struct Header {
-    Token vertexCount, faceCount;
-};
-
-bool readHeader(Reader& r, OffNumbers& n, Header& at) {
-    Token keyword{};
+bool readHeader(Reader& r, OffNumbers& n, OffCounts& counts) {
+    std::string_view keyword;
     if (!nextToken(r, "a keyword", keyword)) return false;
-    if (static_cast<std::size_t>(keyword.last - keyword.first) > maxKeywordLength)
-        return fail(r, keyword.first, "a keyword of at most 11 characters", quoteToken(textOf(keyword)));
-    if (!readCount(r, Record::vertexCount, n.vertexCount, at.vertexCount)) return false;
-    if (!readCount(r, Record::faceCount, n.faceCount, at.faceCount)) return false;
-    r.record = Record::edgeCount;
+    if (keyword.size() > maxKeywordLength)
+        return failAt(r.c, keyword.data(), "a keyword of at most 11 characters", quoteToken(keyword));
+    if (!readCount(r, OffRecord::vertexCount, n.vertexCount, counts.vertexCountAt)) return false;
+    if (!readCount(r, OffRecord::faceCount, n.faceCount, counts.faceCountAt)) return false;
+    counts.vertexCount = n.vertexCount;
+    counts.faceCount = n.faceCount;
+    r.c.record = OffRecord::edgeCount;
     std::int32_t edgeCount = 0;
-    Token edges{};
-    return readInt(r, edgeCount, edges);
+    return readInteger(r, edgeCount);
 }
 
-// Every number takes at least one character and one separator before it, so
-// `numbers` more numbers need at least 2 * numbers bytes. A text shorter than
-// that cannot hold the records its header announces, and its counts must not
-// size an allocation. Bytes after a NUL byte do not count: the text ends
-// there, and `endsAtNul` says so.
-enum class Room { enough, tooLittle, cutByNul };
-
-Room checkRoom(Reader& r, const Header& at, const OffNumbers& n, bool endsAtNul) {
-    const auto room = static_cast<std::uint64_t>(r.end - r.p) - (endsAtNul ? 1 : 0);
-    const std::uint64_t vertexBytes = 6 * static_cast<std::uint64_t>(n.vertexCount);
-    const bool vertexRoom = vertexBytes <= room;
-    if (vertexRoom && 8 * static_cast<std::uint64_t>(n.faceCount) <= room - vertexBytes) return Room::enough;
-    // The records then run into the NUL byte, and the reader says so there.
-    if (endsAtNul) return Room::cutByNul;
-    if (!vertexRoom) {
-        r.record = Record::vertexCount;
-        fail(r, at.vertexCount.first,
-             "at most " + std::to_string(room / 6) + " vertices in the " + std::to_string(room) +
-                 " bytes that follow the header",
-             quoteCount(n.vertexCount));
-    } else {
-        r.record = Record::faceCount;
-        fail(r, at.faceCount.first,
-             "at most " + std::to_string((room - vertexBytes) / 8) + " faces in the " + std::to_string(room) +
-                 " bytes that follow the header",
-             quoteCount(n.faceCount));
-    }
-    return Room::tooLittle;
-}
+// Every number takes at least one character and one separator before it: a
+// vertex record at least 6 bytes, a face record 8.
+constexpr unsigned minVertexBytes = 6, minFaceBytes = 8;
 
 // A table that grows with the records read, up to `full` entries: a stream
 // (or a text cut short by a NUL byte) must show its records before they get
@@ -248,18 +152,12 @@ bool makeRoom(Growing<T>& g, std::int64_t needed) {
     return true;
 }
 
-// The line for tables that cannot be had. Everything is let go first, and the
-// line is appended to the room the load reserved in `error`, so that it needs
-// no memory of its own.
-bool outOfMemory(Reader& r, OffNumbers& n) {
+// The line for tables that cannot be had, once everything is let go: it
+// goes into the room loadModel reserved in the error (see setOutOfMemory).
+bool outOfMemory(OffCursor& c, OffNumbers& n) {
     const std::int32_t vertexCount = n.vertexCount, faceCount = n.faceCount;
     n = OffNumbers{};
-    r.error.assign(r.path);
-    r.error.append(": not enough memory for ");
-    r.error.append(std::to_string(vertexCount));
-    r.error.append(" vertices and ");
-    r.error.append(std::to_string(faceCount));
-    r.error.append(" faces");
+    setOutOfMemory(c.error, c.path, vertexCount, faceCount);
     return false;
 }
 
@@ -268,22 +166,21 @@ bool outOfMemory(Reader& r, OffNumbers& n) {
 bool readRecords(Reader& r, OffNumbers& n, std::int64_t heldVertices, std::int64_t heldCorners) {
     Growing<Vertex> vertices{n.vertices, heldVertices, n.vertexCount};
     Growing<std::int32_t> corners{n.corners, heldCorners, 3 * std::int64_t{n.faceCount}};
-    r.record = Record::vertex;
-    r.count = n.vertexCount;
+    r.c.record = OffRecord::vertex;
+    r.c.count = n.vertexCount;
     for (std::int32_t i = 0; i < n.vertexCount; ++i) {
-        r.index = i;
-        if (!makeRoom(vertices, i + 1)) return outOfMemory(r, n);
+        r.c.index = i;
+        if (!makeRoom(vertices, i + 1)) return outOfMemory(r.c, n);
         Vertex& v = n.vertices[i];
-        if (!readDouble(r, v.x) || !readDouble(r, v.y) || !readDouble(r, v.z)) return false;
+        if (!readNumber(r, v.x) || !readNumber(r, v.y) || !readNumber(r, v.z)) return false;
     }
-    r.record = Record::face;
-    r.count = n.faceCount;
+    r.c.record = OffRecord::face;
+    r.c.count = n.faceCount;
     for (std::int32_t j = 0; j < n.faceCount; ++j) {
-        r.index = j;
-        if (!makeRoom(corners, 3 * std::int64_t{j} + 3)) return outOfMemory(r, n);
+        r.c.index = j;
+        if (!makeRoom(corners, 3 * std::int64_t{j} + 3)) return outOfMemory(r.c, n);
         std::int32_t cornerCount = 0;  // read and never used: every face is a triangle
-        Token token{};
-        if (!readInt(r, cornerCount, token)) return false;
+        if (!readInteger(r, cornerCount)) return false;
         for (int k = 0; k < 3; ++k)
             if (!readVertexIndex(r, n.vertexCount, n.corners[3 * std::int64_t{j} + k])) return false;
     }
@@ -299,20 +196,22 @@ bool refuse(OffNumbers& n) {
 
 bool readOffText(std::string_view text, std::string_view path, OffNumbers& numbers, std::string& error, int threads) {
     numbers = OffNumbers{};
-    Reader r{path, error, text.data(), text.data(), text.data() + text.size()};
-    Header at{};
-    if (!readHeader(r, numbers, at)) return refuse(numbers);
+    Reader r{{path, error, text.data(), text.data(), text.data() + text.size()}};
+    OffCounts counts;
+    if (!readHeader(r, numbers, counts)) return refuse(numbers);
+    // Bytes after a NUL byte do not count: the text ends there. A text whose
+    // records then run into the NUL byte is read with growing tables, and the
+    // reader says so at the NUL byte.
     const bool endsAtNul = !text.empty() && text.back() == '\0';
-    switch (checkRoom(r, at, numbers, endsAtNul)) {
-        case Room::tooLittle: return refuse(numbers);
-        case Room::cutByNul: return readRecords(r, numbers, 0, 0) || refuse(numbers);
-        case Room::enough: break;
-    }
+    const auto room = static_cast<std::uint64_t>(r.c.end - r.c.p) - (endsAtNul ? 1 : 0);
+    if (endsAtNul && !roomHolds(room, counts, minVertexBytes, minFaceBytes))
+        return readRecords(r, numbers, 0, 0) || refuse(numbers);
+    if (!checkRoom(r.c, room, counts, minVertexBytes, minFaceBytes)) return refuse(numbers);
     numbers.vertices = allocateWrittenTable<Vertex>(numbers.vertexCount);
     numbers.corners = allocateWrittenTable<std::int32_t>(3 * std::int64_t{numbers.faceCount});
     if ((numbers.vertexCount > 0 && !numbers.vertices) || (numbers.faceCount > 0 && !numbers.corners))
-        return outOfMemory(r, numbers);
-    if (parseRecordsFast({r.p, static_cast<std::size_t>(r.end - r.p)}, numbers, threads)) return true;
+        return outOfMemory(r.c, numbers);
+    if (parseRecordsFast({r.c.p, static_cast<std::size_t>(r.c.end - r.c.p)}, numbers, threads)) return true;
     return readRecords(r, numbers, numbers.vertexCount, 3 * std::int64_t{numbers.faceCount}) || refuse(numbers);
 }
 
@@ -321,13 +220,11 @@ bool readOffStream(int fd, std::string_view path, OffNumbers& numbers, std::stri
     // The token, the byte before it, and room to read into.
     constexpr std::size_t capacity = 2 * maxStreamToken + 1;
     Table<char> buffer = allocateTable<char>(capacity);
-    if (!buffer) {
-        Reader r{path, error, nullptr, nullptr, nullptr};
-        return outOfMemory(r, numbers);
-    }
+    OffCursor c{path, error, buffer.get(), buffer.get(), buffer.get()};
+    if (!buffer) return outOfMemory(c, numbers);
     Stream stream{fd, buffer.get(), capacity};
-    Reader r{path, error, buffer.get(), buffer.get(), buffer.get(), 0, &stream};
-    Header at{};
-    if (!readHeader(r, numbers, at)) return refuse(numbers);
+    Reader r{c, &stream};
+    OffCounts counts;
+    if (!readHeader(r, numbers, counts)) return refuse(numbers);
     return readRecords(r, numbers, 0, 0) || refuse(numbers);
 }

@@ -1,5 +1,6 @@
-// The OFF reader: turns the text of a mesh file into numbers, or into one
-// line that says where and why the text is not a mesh.
+// The viewer's OFF reader: turns the text of a mesh file into numbers, or
+// into one line that says where and why the text is not a mesh. (tarvexgl-fit
+// reads OFF as other programs write it with fit/polygon_off.h.)
 //
 // The text is a stream of tokens separated by any white space (blank, tab,
 // CR, LF, VT, FF; lines carry no meaning):
@@ -31,7 +32,7 @@ struct OffNumbers {
 // Reads `text`, the whole file or the file up to and including its first NUL
 // byte, on at most `threads` threads (the numbers do not depend on how many).
 // On malformed text returns false, leaves `numbers` empty, and sets `error`
-// to one line without a trailing line break:
+// to one line without a trailing line break (mesh/off_cursor.h words it):
 //   <path>:<line>: <record>: expected <what>, found '<token>'
 // (or "found end of file", "found a NUL byte"). The tables are allocated only
 // when the bytes before the end of the text, or before its NUL byte, can hold

@@ -85,11 +85,12 @@ TEST(FitBinary, BadInputsGetOneLineStatus1AndNoOutput) {
         {data, "tarvexgl-fit: " + data + ": cannot open: Is a directory\n"},
         {empty,
          "tarvexgl-fit: " + empty + ":1: keyword: expected an OFF keyword or the vertex count, found end of file\n"},
-        {truncated, "tarvexgl-fit: " + truncated +
-                        ":7760: face 3878 of 8823: expected a vertex index in 0..3877, found end of file\n"},
-        {huge, "tarvexgl-fit: " + huge + ":2: vertex count: expected a count in 0..2147483647, found '353535235358'\n"},
+        {truncated,
+         "tarvexgl-fit: " + truncated + ":7760: face 3878 of 8823: expected an integer, found end of file\n"},
+        {huge, "tarvexgl-fit: " + huge +
+                   ":2: vertex count: expected an integer in -2147483648..2147483647, found '353535235358'\n"},
         {beyond, "tarvexgl-fit: " + beyond +
-                     ":2: vertex count: expected at most 4 vertices in the 26 bytes that follow the header, found "
+                     ":2: vertex count: expected at most 4 vertices in the 27 bytes that follow the header, found "
                      "'300'\n"},
         {index, "tarvexgl-fit: " + index + ":6: face 0 of 1: expected a vertex index in 0..2, found '3'\n"},
         {points, "tarvexgl-fit: " + points + ":2: face count: expected at least one face, found '0'\n"},

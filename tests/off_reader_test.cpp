@@ -17,6 +17,7 @@
 
 #include "mesh/off_fast_reader.h"
 #include "mesh/off_reader.h"
+#include "mesh/off_space.h"
 #include "temp_file.h"
 
 namespace {
@@ -167,6 +168,32 @@ TEST(OffReader, PositionsStayExactlyAsParsed) {
     EXPECT_EQ(model.vertices[1].x, INFINITY);
     EXPECT_EQ(model.vertices[1].y, -3.0);
     EXPECT_EQ(model.vertices[1].z, 0.0);
+}
+
+// The fast way converts m * 10^e with one multiplication or division, which
+// rounds correctly only while 10^|e| is an exact double (|e| <= 22). Every
+// m * 10^±22 and m * 10^±23 for m up to 3000, through the whole text reader,
+// must come out as strtod gives it: a range wider by one power of ten gets
+// about half of the 10^23 band wrong.
+TEST(OffReader, NumbersAtTheEdgeOfTheFastWayMatchStrtod) {
+    std::vector<std::string> tokens;
+    for (int m = 1; m <= 3000; ++m)  // 12000 numbers, 4000 vertices
+        for (const char* exponent : {"e22", "e23", "e-22", "e-23"}) tokens.push_back(std::to_string(m) + exponent);
+    std::string text = "OFF " + std::to_string(tokens.size() / 3) + " 1 0\n";
+    for (const std::string& token : tokens) text += token + "\n";
+    text += "3 0 1 2\n";
+    expectFastWayTakes(text, 1);
+    OffNumbers numbers;
+    std::string error;
+    ASSERT_TRUE(readOffText(text, "edge.off", numbers, error, 1)) << error;
+    const double* read = &numbers.vertices[0].x;
+    int wrong = 0;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const double expected = std::strtod(tokens[i].c_str(), nullptr);
+        if (std::memcmp(&read[i], &expected, sizeof expected) != 0 && ++wrong <= 5)
+            ADD_FAILURE() << tokens[i] << ": read " << read[i] << ", strtod gives " << expected;
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 struct Malformed {

@@ -1,4 +1,6 @@
-// OFF as other programs write it, read into polygons.
+// OFF as other programs write it, read into polygons: tarvexgl-fit's reader.
+// (The viewer's own, mesh/off_reader.h, takes triangles only, in one strict
+// layout.)
 //
 // Text OFF:
 //   [ST][C][N][4][n]OFF   optional keyword; the vertex count may be glued to
@@ -25,8 +27,11 @@
 // counts, float32 vertex records with the same extra data, and face records
 // n, n indices, then a colour count and that many float32 colour values. Big-
 // endian as the format defines it, or little-endian as some programs write
-// it, and with or without the colour count: the combination whose counts the
-// file's size can hold and that reads to the end of the file is taken.
+// it, and with or without the colour count: the combination that reads to
+// the end of the file is taken, or else one with colour counts that reads
+// every face and leaves bytes after them. A reading without colour counts
+// must account for every byte, since it takes a colour count of 0 for a face
+// without corners.
 #pragma once
 
 #include <string>
@@ -35,12 +40,14 @@
 #include "fit/polygon_mesh.h"
 
 // Reads `bytes` into `mesh`. On malformed input returns false and sets
-// `error` to one line without a line break:
+// `error` to one line without a line break, worded as the viewer's reader
+// words the same fault (mesh/off_cursor.h):
 //   <path>:<line>: <record>: expected <what>, found '<token>'
+//   <path>: not enough memory for <V> vertices and <F> faces
 // (or "found end of file"). Counts are checked against the bytes that follow
 // before anything is allocated for them. Every coordinate is finite and every
-// index is in range when it returns true.
-bool readOff(std::string_view bytes, std::string_view path, PolygonMesh& mesh, std::string& error);
+// index is in range when it returns true. Throws nothing.
+bool readPolygonOff(std::string_view bytes, std::string_view path, PolygonMesh& mesh, std::string& error);
 
 // Whether the first word of `bytes` (after blanks and comments) is an OFF
 // keyword, possibly with the vertex count glued to it.

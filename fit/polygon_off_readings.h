@@ -1,5 +1,5 @@
-// What the text and binary OFF readers share: the keyword, the two readings
-// themselves, and how a message quotes what was found.
+// What the text and binary readings of polygon OFF share: the keyword, and
+// the readings themselves, which polygon_off.cpp tries in turn.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "fit/polygon_mesh.h"
-#include "mesh/quoted_token.h"
 
 // [ST][C][N][4][n]OFF: which extra data every vertex record carries.
 struct OffKeyword {
@@ -28,18 +27,24 @@ bool parseOffKeyword(std::string_view token, OffKeyword& keyword);
 
 // One reading of the file. `reached` is how far into `bytes` it got, so that
 // when every reading fails the message comes from the one that got furthest.
+// `outOfMemory`: the counts were fine but their tables could not be had; no
+// other reading would fare better.
 struct OffAttempt {
     bool ok = false;
+    bool outOfMemory = false;
     std::size_t reached = 0;
     std::string error;
 };
 
-// The text readings (see off_reader.h): a pure token stream, or one record
+// The text readings (see polygon_off.h): a pure token stream, or one record
 // per line.
-OffAttempt readOffText(std::string_view bytes, std::string_view path, bool recordPerLine, PolygonMesh& mesh);
+OffAttempt readPolygonOffText(std::string_view bytes, std::string_view path, bool recordPerLine, PolygonMesh& mesh);
 
 // Binary OFF in one byte order, with or without a colour count after each
 // face's indices, the data starting at `dataStart`, just after the line that
-// holds "BINARY"; `headerLine` is that line's number, for messages.
-OffAttempt readOffBinary(std::string_view bytes, std::size_t dataStart, long long headerLine, const OffKeyword& keyword,
-                         std::string_view path, bool bigEndian, bool colourCount, PolygonMesh& mesh);
+// holds "BINARY"; `headerLine` is that line's number, for messages. Without
+// colour counts a face record may be a lone 0, so such a reading must use up
+// every byte; with them, bytes after the last face are let be.
+OffAttempt readPolygonOffBinary(std::string_view bytes, std::size_t dataStart, long long headerLine,
+                                const OffKeyword& keyword, std::string_view path, bool bigEndian, bool colourCount,
+                                PolygonMesh& mesh);
