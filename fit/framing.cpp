@@ -55,9 +55,13 @@ constexpr double belowEyeShare = 0.25;  // c above
 
 double focal() { return 1.0 / std::tan(50.0 * pi / 180.0); }
 
-}  // namespace
+struct Framing {
+    double scale = 1;
+    Vertex centre{0, 0, 0};
+    double height = 0;
+};
 
-Framing frameForViewer(const std::vector<Vertex>& points) {
+Framing framingFor(const std::vector<Vertex>& points) {
     Vertex low = points.front(), high = points.front();
     for (const Vertex& p : points) {
         low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
@@ -87,8 +91,17 @@ Framing frameForViewer(const std::vector<Vertex>& points) {
     return framing;
 }
 
-void applyFraming(const Framing& framing, std::vector<Vertex>& points) {
+}  // namespace
+
+bool frameForViewer(std::vector<Vertex>& points, std::string& error) {
+    const Framing framing = framingFor(points);
     const double s = framing.scale;
     const Vertex c = framing.centre;
     for (Vertex& p : points) p = {s * (p.x - c.x), s * (p.y - c.y), s * (p.z - c.z) + framing.height};
+    for (const Vertex& p : points)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            error = "coordinates too large to scale: expected a mesh less than about 1e300 across";
+            return false;
+        }
+    return true;
 }

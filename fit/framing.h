@@ -3,25 +3,20 @@
 // seen a little from above.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "mesh/model.h"
 
-// Output point = scale * (p - centre) + (0, 0, height), for every point p of
-// the mesh already turned z-up.
-struct Framing {
-    double scale = 1;
-    Vertex centre{0, 0, 0};
-    double height = 0;
-};
-
-// The framing for `points`, which must not be empty (the vertices the faces
-// use; any other would widen the frame for nothing). Points must be finite.
-Framing frameForViewer(const std::vector<Vertex>& points);
+// Scales `points` uniformly and moves them: every point p of the mesh,
+// already turned z-up, becomes scale * (p - centre) + (0, 0, height), centre
+// being the middle of their box. `points` must not be empty (the vertices
+// the faces use; any other would widen the frame for nothing) and must be
+// finite. False, with one line in `error` (no path), when the result is not
+// finite.
+bool frameForViewer(std::vector<Vertex>& points, std::string& error);
 
 // The largest share of the window's half-width and half-height that any
 // point reaches, over every turntable angle: fill 0.8 leaves a fifth of each
 // half free. frameForViewer aims its furthest point at exactly this.
 inline constexpr double targetFill = 0.8;
-
-void applyFraming(const Framing& framing, std::vector<Vertex>& points);

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "fit/fit_mesh.h"
 #include "fit/framing.h"
+#include "fit/mesh_file.h"
 #include "fit/off_writer.h"
+#include "fit/triangle_mesh.h"
 #include "mesh/model.h"
 #include "screen_projection.h"
 #include "temp_file.h"
@@ -81,16 +82,31 @@ struct Case {
     PolygonMesh mesh;
 };
 
+// The steps of tarvexgl-fit that decide where the points go, on a mesh
+// already z-up.
+TriangleMesh framed(PolygonMesh mesh) {
+    TriangleMesh fitted;
+    std::string error;
+    EXPECT_TRUE(triangulateFaces(std::move(mesh), fitted, error)) << error;
+    keepUsedVertices(fitted);
+    EXPECT_TRUE(frameForViewer(fitted.vertices, error)) << error;
+    return fitted;
+}
+
+PolygonMesh readData(const std::string& name) {
+    PolygonMesh mesh;
+    UpAxis up{};
+    std::string error;
+    EXPECT_TRUE(readMeshFile(std::string(TEST_DATA_DIR) + "/" + name, mesh, up, error)) << error;
+    return mesh;
+}
+
 std::vector<Case> meshesOfEverySize() {
     std::vector<Case> cases;
     for (const char* name :
          {"cgal-triangle.off", "cgal-negative.off", "cgal-degtri_sliding.off", "cgal-cube-ouvert.off", "cgal-mpi.off",
-          "geomview-cone.off", "cgal-horizons.off", "pmp-beetle.off"}) {
-        Case c{name, {}};
-        std::string error;
-        EXPECT_TRUE(readMeshFile(std::string(TEST_DATA_DIR) + "/" + name, c.mesh, error)) << error;
-        cases.push_back(std::move(c));
-    }
+          "geomview-cone.off", "cgal-horizons.off", "pmp-beetle.off"})
+        cases.push_back({name, readData(name)});
     cases.push_back({"tall thin column far from the origin", box({5000, 5000, 1e4}, {5000.02, 5000.01, 1e4 + 3})});
     cases.push_back({"flat terrain, 10 km wide", grid(40, 30, 250, 250, 0, {-3e5, 2e5, 0}, false)});
     cases.push_back({"hilly terrain", grid(40, 40, 0.5, 0.5, 0.3, {0, 0, 0}, true)});
@@ -102,9 +118,7 @@ std::vector<Case> meshesOfEverySize() {
 TEST(FitFraming, EveryMeshStaysInsideAndFillsAtItsWidest) {
     for (const Case& c : meshesOfEverySize()) {
         SCOPED_TRACE(c.name);
-        TriangleMesh fitted;
-        std::string error;
-        ASSERT_TRUE(fitPolygons(c.mesh, UpAxis::z, c.name, fitted, error)) << error;
+        const TriangleMesh fitted = framed(c.mesh);
         double widest = 0;
         for (double angle : turntableAngles()) {
             const Extent e = screenExtent(fitted.vertices, angle);
@@ -141,9 +155,7 @@ TEST(FitFraming, FlatMeshesAreSeenFromAboveNotEdgeOn) {
     }();
     for (const Case& c : flat) {
         SCOPED_TRACE(c.name);
-        TriangleMesh fitted;
-        std::string error;
-        ASSERT_TRUE(fitPolygons(c.mesh, UpAxis::z, c.name, fitted, error)) << error;
+        const TriangleMesh fitted = framed(c.mesh);
         // Below the eye line (eye-space height 0 is z = -10 in the mesh).
         for (const Vertex& v : fitted.vertices) EXPECT_LT(v.z, -10.0 - 1.0);
         for (double angle : turntableAngles()) {
@@ -190,9 +202,7 @@ TEST(FitFraming, OnlyVerticesThatFacesUseAreKeptAndCounted) {
     mesh.vertices = {{0, 0, 0}, {1e6, 1e6, 1e6}, {1, 0, 0}, {0, 1, 0}};
     mesh.corners = {0, 2, 3};
     mesh.faceStart = {0, 3};
-    TriangleMesh fitted;
-    std::string error;
-    ASSERT_TRUE(fitPolygons(mesh, UpAxis::z, "m", fitted, error)) << error;
+    const TriangleMesh fitted = framed(mesh);
     ASSERT_EQ(fitted.vertices.size(), 3u);
     EXPECT_EQ(fitted.triangles[0], (Triangle{0, 1, 2}));
     double widest = 0;
@@ -201,15 +211,12 @@ TEST(FitFraming, OnlyVerticesThatFacesUseAreKeptAndCounted) {
 }
 
 TEST(FitFraming, WrittenFileReadsBackAsTheSameDoubles) {
-    PolygonMesh mesh;
-    std::string error;
-    ASSERT_TRUE(readMeshFile(std::string(TEST_DATA_DIR) + "/cgal-horizons.off", mesh, error)) << error;
-    TriangleMesh fitted;
-    ASSERT_TRUE(fitPolygons(mesh, UpAxis::z, "h", fitted, error)) << error;
+    const TriangleMesh fitted = framed(readData("cgal-horizons.off"));
     const std::string text = offText(fitted);
     EXPECT_EQ(text.substr(0, 4), "OFF\n");
     const std::string written = writeTempFile("fitted.off", text);
     Model model;
+    std::string error;
     ASSERT_TRUE(loadModel(written.c_str(), model, error)) << error;
     ASSERT_EQ(static_cast<std::size_t>(model.vertexCount), fitted.vertices.size());
     ASSERT_EQ(static_cast<std::size_t>(model.faceCount), fitted.triangles.size());
