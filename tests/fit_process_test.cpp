@@ -7,12 +7,15 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "run_process.h"
 #include "temp_file.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -183,19 +186,21 @@ struct ShowSetup {
     std::string folder, fitCopy;
 };
 
-ShowSetup withFakeViewer(const std::string& name, const std::string& ending) {
-    ShowSetup s;
-    s.folder = freshFolder(name);
-    s.fitCopy = s.folder + "/tarvexgl-fit";
+ShowSetup withFakeViewerIn(const std::string& folder, const std::string& ending) {
+    ShowSetup s{folder, folder + "/tarvexgl-fit"};
     fs::copy_file(fit, s.fitCopy);
     const std::string viewer = s.folder + "/tarvexgl";
-    writeTempFile("fit-" + name + "/tarvexgl",
-                  // Shell built-ins only: the PATH test leaves no other commands in reach.
-                  "#!/bin/sh\nread path\nprintf '%s' \"$path\" > \"${0%/*}/path.txt\"\n"
-                  "while IFS= read -r line; do printf '%s\\n' \"$line\"; done < \"$path\" > \"${0%/*}/shown.off\"\n" +
-                      ending);
+    std::ofstream(viewer)
+        // Shell built-ins only: the PATH test leaves no other commands in reach.
+        << "#!/bin/sh\nread path\nprintf '%s' \"$path\" > \"${0%/*}/path.txt\"\n"
+           "while IFS= read -r line; do printf '%s\\n' \"$line\"; done < \"$path\" > \"${0%/*}/shown.off\"\n"
+        << ending;
     ::chmod(viewer.c_str(), 0755);
     return s;
+}
+
+ShowSetup withFakeViewer(const std::string& name, const std::string& ending) {
+    return withFakeViewerIn(freshFolder(name), ending);
 }
 
 TEST(FitBinary, ShowHandsTheFittedFileToTheViewerBesideItAndRemovesIt) {
@@ -228,6 +233,39 @@ TEST(FitBinary, ShowPassesTerminationOnToTheViewerAndStillRemovesTheFile) {
     const std::string path = readTextFile(s.folder + "/path.txt");
     ASSERT_FALSE(path.empty());
     EXPECT_FALSE(fs::exists(path)) << "the temporary file is still there";
+}
+
+// The mask of signals /proc/<pid>/status lists as ignored, from its SigIgn
+// line, in hexadecimal.
+unsigned long long ignoredSignals(const std::string& statusText) {
+    const std::size_t at = statusText.find("SigIgn:");
+    return at == std::string::npos ? ~0ULL : std::stoull(statusText.substr(at + 7), nullptr, 16);
+}
+
+std::string hex(unsigned long long mask) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", mask);
+    return text;
+}
+
+TEST(FitBinary, ShowStartsTheViewerWithTheSignalsItWasGivenAndAnswersItsPrompt) {
+    // The stand-in prints the viewer's prompt and keeps the status of its own
+    // process as it started, ignored signals included.
+    const TempFolder folder;
+    const ShowSetup s = withFakeViewerIn(
+        folder.path,
+        "printf 'Enter the file name :  '\n"
+        "while IFS= read -r line; do printf '%s\\n' \"$line\"; done < /proc/$$/status > \"${0%/*}/status.txt\"\n");
+    const ProcessResult r = runProcess({s.fitCopy, "--show", data + "/cgal-cube.off"}, "", 30);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, "") << "the viewer's prompt reached the user";
+    EXPECT_EQ(r.err, "");
+    // tarvexgl-fit starts with nothing ignored (unless this test was started
+    // so) and ignores SIGINT, SIGQUIT and SIGPIPE while the viewer runs: the
+    // viewer must not inherit that, or Ctrl-C would no longer end it.
+    const unsigned long long pipe = 1ULL << (SIGPIPE - 1);  // ignored here for the pipes to the child only
+    const unsigned long long given = ignoredSignals(readTextFile("/proc/self/status")) & ~pipe;
+    EXPECT_EQ(hex(ignoredSignals(readTextFile(s.folder + "/status.txt"))), hex(given)) << "signals ignored";
 }
 
 TEST(FitBinary, ShowFindsTheViewerOnPathOrSaysItHasNone) {

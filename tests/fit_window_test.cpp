@@ -209,3 +209,22 @@ TEST_F(FitWindow, EveryCorpusMeshWithFacesIsFramed) {
 }
 
 }  // namespace
+
+namespace {
+
+// tarvexgl-fit --show with the real viewer beside it: the window opens on the
+// fitted mesh and closes as usual, and the viewer's prompt, which
+// tarvexgl-fit answers itself, never reaches the user.
+TEST(FitShow, TheViewerShowsTheMeshWithoutAskingTheUser) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
+    ViewerRun run;
+    run.command = {TARVEXGL_FIT_BINARY, "--show", std::string(TEST_DATA_DIR) + "/cgal-cube.off"};
+    WindowSeen window;
+    const ProcessResult r = runViewer(run, &window);
+    EXPECT_TRUE(window.mapped);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+}  // namespace
