@@ -5,10 +5,12 @@
 #include <string>
 #include <utility>
 
+#include "fit/crease.h"
 #include "fit/framing.h"
 #include "fit/mesh_file.h"
 #include "fit/off_writer.h"
 #include "fit/options.h"
+#include "fit/orient.h"
 #include "fit/show_viewer.h"
 #include "fit/triangle_mesh.h"
 #include "fit/up_axis.h"
@@ -18,6 +20,13 @@ namespace {
 int fail(const std::string& what) {
     std::fprintf(stderr, "tarvexgl-fit: %s\n", what.c_str());
     return 1;
+}
+
+// One line when the faces were not as the file has them: the user may want
+// to mend the file itself.
+void tellWhatChanged(const std::string& path, const OrientationChanges& changes) {
+    const std::string changed = describeChanges(changes);
+    if (!changed.empty()) std::fprintf(stderr, "tarvexgl-fit: %s: %s\n", path.c_str(), changed.c_str());
 }
 
 int writeFitted(const TriangleMesh& mesh, const std::string& output) {
@@ -46,9 +55,12 @@ int main(int argc, char** argv) {
     UpAxis formatUp{};
     TriangleMesh mesh;
     if (!readMeshFile(path, polygons, formatUp, error)) return fail(error);
+    const OrientationChanges oriented = orientOutward(polygons);
     if (!triangulateFaces(std::move(polygons), mesh, error)) return fail(path + ": " + error);
+    splitSharpEdges(mesh, options.creaseDegrees);
     standUp(mesh.vertices, options.up.value_or(formatUp));
     keepUsedVertices(mesh);
     if (!frameForViewer(mesh.vertices, error)) return fail(path + ": " + error);
+    tellWhatChanged(path, oriented);
     return options.show ? showFitted(mesh, viewer) : writeFitted(mesh, options.output);
 }

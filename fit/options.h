@@ -4,12 +4,14 @@
 #include <optional>
 #include <string>
 
+#include "fit/crease.h"
 #include "fit/up_axis.h"
 
 struct Options {
     std::string input;
     std::string output = "-";  // "-" is standard output
     std::optional<UpAxis> up;  // none: the file format's own
+    double creaseDegrees = defaultCreaseDegrees;
     bool show = false;
 };
 
