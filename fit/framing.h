@@ -1,6 +1,6 @@
 // Where the viewer should find the mesh: one uniform scale and a move that
-// keep it whole in the 800 x 600 window at every turntable angle, large, and
-// seen a little from above.
+// keep it whole in the 800 x 600 window at every turntable angle, as large as
+// that allows, and a little below the line of sight (see framing.cpp).
 #pragma once
 
 #include <string>
@@ -16,7 +16,9 @@
 // finite.
 bool frameForViewer(std::vector<Vertex>& points, std::string& error);
 
-// The largest share of the window's half-width and half-height that any
-// point reaches, over every turntable angle: fill 0.8 leaves a fifth of each
-// half free. frameForViewer aims its furthest point at exactly this.
-inline constexpr double targetFill = 0.8;
+// The viewer's window, and the room, in pixels, that the mesh keeps from its
+// edges at every turntable angle: the point that binds comes exactly this
+// close at its worst angle (the picture can reach a pixel further, where the
+// rasteriser lights a pixel whose centre the edge passes).
+inline constexpr int windowWidth = 800, windowHeight = 600;
+inline constexpr double marginPixels = 4;
