@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -305,6 +306,40 @@ TEST(FitCrease, TheCreaseAngleDecides) {
             triangles({{0, 0, 0}, {1, 0, 0}, {0.5, 1, 0}, {0.5, -std::cos(a), std::sin(a)}}, {{0, 1, 2}, {1, 0, 3}});
         EXPECT_EQ(splitSharpEdges(hinge, defaultCreaseDegrees), angle > 50 ? 2u : 0u);
         EXPECT_EQ(splitSharpEdges(hinge, 180), 0u);
+    }
+}
+
+// Whatever the faces (points, edges, repeated corners, faces on one edge by
+// the dozen, positions shared by several vertices), both steps finish, and a
+// second pass finds nothing left to do.
+TEST(FitOrient, MessyMeshesSettleInOnePass) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<Vertex> vertices;
+        for (int v = 0; v < 10; ++v) {
+            const auto at = [&] { return static_cast<double>(random() % 3); };
+            vertices.push_back({at(), at(), at()});
+        }
+        std::vector<std::vector<std::int32_t>> faces(1 + random() % 30);
+        for (auto& face : faces) {
+            face.resize(1 + random() % 6);
+            for (std::int32_t& v : face) v = static_cast<std::int32_t>(random() % vertices.size());
+        }
+        PolygonMesh mesh = polygons(vertices, faces);
+        orientOutward(mesh);
+        const PolygonMesh once = mesh;
+        EXPECT_EQ(describeChanges(orientOutward(mesh)), "");
+        EXPECT_EQ(mesh.corners, once.corners);
+        EXPECT_EQ(mesh.faceStart, once.faceStart);
+
+        TriangleMesh split;
+        std::string error;
+        if (!triangulateFaces(std::move(mesh), split, error)) continue;  // no face of three corners
+        splitSharpEdges(split, defaultCreaseDegrees);
+        const TriangleMesh first = split;
+        EXPECT_EQ(splitSharpEdges(split, defaultCreaseDegrees), 0u);
+        EXPECT_EQ(split.triangles, first.triangles);
     }
 }
 
