@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
     UpAxis formatUp{};
     TriangleMesh mesh;
     if (!readMeshFile(path, polygons, formatUp, error)) return fail(error);
+    // On the polygons as listed: the two copies of a double-sided quad, cut
+    // into triangles, need not share a diagonal.
     const OrientationChanges oriented = orientOutward(polygons);
     if (!triangulateFaces(std::move(polygons), mesh, error)) return fail(path + ": " + error);
     splitSharpEdges(mesh, options.creaseDegrees);
