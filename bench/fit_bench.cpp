@@ -1,6 +1,7 @@
-// fit_bench: how long tarvexgl-fit takes to fit a mesh (read, triangulate,
-// turn, frame, and write the viewer's file), next to the viewer's own load of
-// the same file (the Model constructor), and the ratio of the two.
+// fit_bench: how long tarvexgl-fit takes to fit a mesh (its steps from
+// reading the file to writing the viewer's), next to the viewer's own load of
+// the same file (the Model constructor), the ratio of the two, and what each
+// step of the fit costs.
 //
 //   fit_bench [--runs N] MESH.off...
 //
@@ -19,26 +20,66 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "fit/fit_mesh.h"
+#include "fit/crease.h"
+#include "fit/framing.h"
+#include "fit/mesh_file.h"
 #include "fit/off_writer.h"
+#include "fit/orient.h"
+#include "fit/triangle_mesh.h"
+#include "fit/up_axis.h"
 #include "mesh/model.h"
 
 namespace {
 
+constexpr const char* steps[] = {"read", "orient", "triangulate", "crease", "stand up", "keep used", "frame", "write"};
+constexpr std::size_t stepCount = std::size(steps);
+
 struct Sample {
     double seconds = 0;
     std::uint64_t count = 0;  // faces loaded, or triangles written: a check that the work was done
+    double step[stepCount] = {};
 };
 
+void check(bool done, const std::string& error) {
+    if (done) return;
+    std::fprintf(stderr, "fit_bench: %s\n", error.c_str());
+    std::exit(1);
+}
+
+// The steps of tarvexgl-fit's main, in its order, with default options.
 Sample fitHere(const char* path, const std::string& output) {
-    const double start = now();
-    TriangleMesh fitted;
+    Sample sample;
+    std::size_t next = 0;
+    double last = now();
+    const double start = last;
+    const auto lap = [&] {
+        const double t = now();
+        sample.step[next++] = t - last;
+        last = t;
+    };
     std::string error;
-    if (!fitMeshFile(path, std::nullopt, fitted, error) || !writeOffFile(fitted, output, error)) {
-        std::fprintf(stderr, "fit_bench: %s\n", error.c_str());
-        std::exit(1);
-    }
-    return {now() - start, fitted.triangles.size()};
+    PolygonMesh polygons;
+    UpAxis formatUp{};
+    TriangleMesh mesh;
+    check(readMeshFile(path, polygons, formatUp, error), error);
+    lap();
+    orientOutward(polygons);
+    lap();
+    check(triangulateFaces(std::move(polygons), mesh, error), error);
+    lap();
+    splitSharpEdges(mesh, defaultCreaseDegrees);
+    lap();
+    standUp(mesh.vertices, formatUp);
+    lap();
+    keepUsedVertices(mesh);
+    lap();
+    check(frameForViewer(mesh.vertices, error), error);
+    lap();
+    check(writeOffFile(mesh, output, error), error);
+    lap();
+    sample.seconds = now() - start;
+    sample.count = mesh.triangles.size();
+    return sample;
 }
 
 Sample loadHere(const char* path) {
@@ -68,6 +109,7 @@ int main(int argc, char** argv) {
     for (const char* path : paths) {
         const std::string output = std::string(path) + ".fitted";
         std::vector<double> fit, load, ratio;
+        std::vector<std::vector<double>> step(stepCount);
         Sample f{}, l{};
         for (int round = 0; round < runs; ++round) {
             if (round % 2 == 0) {
@@ -78,6 +120,7 @@ int main(int argc, char** argv) {
                 f = inChild<Sample>([&] { return fitHere(path, output); }, "fit");
             }
             fit.push_back(f.seconds);
+            for (std::size_t k = 0; k < stepCount; ++k) step[k].push_back(f.step[k]);
             load.push_back(l.seconds);
             ratio.push_back(f.seconds / l.seconds);
         }
@@ -86,6 +129,9 @@ int main(int argc, char** argv) {
         std::printf("%-28s %10llu %10llu %10.3f s %10.3f s %7.2fx   (spread %.0f%% / %.0f%%)\n", name,
                     static_cast<unsigned long long>(l.count), static_cast<unsigned long long>(f.count), median(fit),
                     median(load), median(ratio), 100 * spread(fit), 100 * spread(load));
+        std::printf("%-28s", "  fit by step (median)");
+        for (std::size_t k = 0; k < stepCount; ++k) std::printf("  %s %.3f s", steps[k], median(step[k]));
+        std::printf("\n");
     }
     return 0;
 }

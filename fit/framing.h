@@ -1,27 +1,24 @@
 // Where the viewer should find the mesh: one uniform scale and a move that
-// keep it whole in the 800 x 600 window at every turntable angle, large, and
-// seen a little from above.
+// keep it whole in the 800 x 600 window at every turntable angle, as large as
+// that allows, and a little below the line of sight (see framing.cpp).
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "mesh/model.h"
 
-// Output point = scale * (p - centre) + (0, 0, height), for every point p of
-// the mesh already turned z-up.
-struct Framing {
-    double scale = 1;
-    Vertex centre{0, 0, 0};
-    double height = 0;
-};
+// Scales `points` uniformly and moves them: every point p of the mesh,
+// already turned z-up, becomes scale * (p - centre) + (0, 0, height), centre
+// being the middle of their box. `points` must not be empty (the vertices
+// the faces use; any other would widen the frame for nothing) and must be
+// finite. False, with one line in `error` (no path), when the result is not
+// finite.
+bool frameForViewer(std::vector<Vertex>& points, std::string& error);
 
-// The framing for `points`, which must not be empty (the vertices the faces
-// use; any other would widen the frame for nothing). Points must be finite.
-Framing frameForViewer(const std::vector<Vertex>& points);
-
-// The largest share of the window's half-width and half-height that any
-// point reaches, over every turntable angle: fill 0.8 leaves a fifth of each
-// half free. frameForViewer aims its furthest point at exactly this.
-inline constexpr double targetFill = 0.8;
-
-void applyFraming(const Framing& framing, std::vector<Vertex>& points);
+// The viewer's window, and the room, in pixels, that the mesh keeps from its
+// edges at every turntable angle: the point that binds comes exactly this
+// close at its worst angle (the picture can reach a pixel further, where the
+// rasteriser lights a pixel whose centre the edge passes).
+inline constexpr int windowWidth = 800, windowHeight = 600;
+inline constexpr double marginPixels = 4;

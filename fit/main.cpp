@@ -1,118 +1,68 @@
 // tarvexgl-fit: turns a mesh in any common format into an OFF file that the
-// tarvexgl viewer shows whole and large, or shows it straight away.
+// tarvexgl viewer shows whole and large, or shows it straight away. main is
+// the whole pipeline, one step a line.
 #include <cstdio>
-#include <cstdlib>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
+#include <utility>
 
-#include "fit/fit_mesh.h"
+#include "fit/crease.h"
+#include "fit/framing.h"
+#include "fit/mesh_file.h"
 #include "fit/off_writer.h"
+#include "fit/options.h"
+#include "fit/orient.h"
 #include "fit/show_viewer.h"
+#include "fit/triangle_mesh.h"
+#include "fit/up_axis.h"
 
 namespace {
 
-constexpr const char* usage =
-    "Usage: tarvexgl-fit [--up AXIS] [--show] INPUT [OUTPUT]\n"
-    "\n"
-    "Reads the mesh INPUT and writes OUTPUT (standard output when OUTPUT is - or\n"
-    "missing) as an OFF triangle mesh that tarvexgl shows whole, large and turning,\n"
-    "seen a little from above: scaled uniformly and moved so that it stays inside\n"
-    "the window at every turntable angle.\n"
-    "\n"
-    "  --up AXIS   the input axis that points up: x, y, z, -x, -y or -z.\n"
-    "              Default: z for OFF and STL, y for every other format.\n"
-    "  --show      write into a temporary file and open it in tarvexgl (the one\n"
-    "              beside this program, else the one on PATH); the file is\n"
-    "              removed when the viewer ends, whose exit status is returned.\n"
-    "              Takes no OUTPUT.\n"
-    "  --help      this text.\n"
-    "  --version   the version.\n"
-    "\n"
-    "Formats: OFF (text and binary, COFF/NOFF/STOFF/4OFF/nOFF, comments,\n"
-    "colours, polygons) by its own reader; OBJ, PLY, STL and the other formats\n"
-    "of the Open Asset Import Library through that library.\n"
-    "\n"
-    "Polygons become triangles that cover them exactly, facing the same way;\n"
-    "triangles stay as they are. Faces of fewer than three corners (points and\n"
-    "edges) have no surface and are dropped; so are vertices no face uses. A\n"
-    "polygon that is not convex and has more than 100000 corners is refused.\n"
-    "\n"
-    "On input that cannot be read, or holds no face, one line on standard error\n"
-    "and exit status 1; OUTPUT is then left as it was. Usage errors: status 2.\n";
+int fail(const std::string& what) {
+    std::fprintf(stderr, "tarvexgl-fit: %s\n", what.c_str());
+    return 1;
+}
 
-int usageError(const std::string& what) {
-    std::fprintf(stderr, "tarvexgl-fit: %s (see tarvexgl-fit --help)\n", what.c_str());
-    return 2;
+// One line when the faces were not as the file has them: the user may want
+// to mend the file itself.
+void tellWhatChanged(const std::string& path, const OrientationChanges& changes) {
+    const std::string changed = describeChanges(changes);
+    if (!changed.empty()) std::fprintf(stderr, "tarvexgl-fit: %s: %s\n", path.c_str(), changed.c_str());
+}
+
+int writeFitted(const TriangleMesh& mesh, const std::string& output) {
+    std::string error;
+    return writeOffFile(mesh, output, error) ? 0 : fail(output + ": " + error);
+}
+
+int showFitted(const TriangleMesh& mesh, const std::string& viewer) {
+    std::string error;
+    const int status = showInViewer(mesh, viewer, error);
+    return status >= 0 ? status : fail(error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::optional<UpAxis> up;
-    bool show = false;
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            files.emplace_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        } else if (arg == "--version") {
-            std::puts("tarvexgl-fit " TARVEXGL_VERSION);
-            return 0;
-        } else if (arg == "--show") {
-            show = true;
-        } else if (arg == "--up" || arg.starts_with("--up=")) {
-            std::string_view value;
-            if (arg == "--up") {
-                if (i + 1 == argc) return usageError("--up needs an axis: x, y, z, -x, -y or -z");
-                value = argv[++i];
-            } else {
-                value = arg.substr(5);
-            }
-            up = parseUpAxis(value);
-            if (!up) return usageError("--up takes x, y, z, -x, -y or -z, not '" + std::string(value) + "'");
-        } else {
-            return usageError("unknown option '" + std::string(arg) + "'");
-        }
-    }
-    if (files.empty()) return usageError("no INPUT given");
-    if (files.size() > (show ? 1u : 2u))
-        return usageError(show ? "--show takes no OUTPUT" : "more than INPUT and OUTPUT given");
+    Options options;
+    if (const std::optional<int> status = readOptions(argc, argv, options)) return *status;
+    // Looked for first, so that a missing viewer is said before the work.
+    const std::string viewer = options.show ? findViewer() : "";
+    if (options.show && viewer.empty()) return fail("--show: no tarvexgl beside this program or on PATH");
 
-    std::string viewer;
-    if (show) {
-        viewer = findViewer();
-        if (viewer.empty()) {
-            std::fputs("tarvexgl-fit: --show: no tarvexgl beside this program or on PATH\n", stderr);
-            return 1;
-        }
-    }
-
-    TriangleMesh fitted;
+    const std::string& path = options.input;
     std::string error;
-    if (!fitMeshFile(files[0], up, fitted, error)) {
-        std::fprintf(stderr, "tarvexgl-fit: %s\n", error.c_str());
-        return 1;
-    }
-    if (show) {
-        const int status = showInViewer(fitted, viewer, error);
-        if (status < 0) {
-            std::fprintf(stderr, "tarvexgl-fit: %s\n", error.c_str());
-            return 1;
-        }
-        return status;
-    }
-    const std::string output = files.size() == 2 ? files[1] : "-";
-    if (!writeOffFile(fitted, output, error)) {
-        std::fprintf(stderr, "tarvexgl-fit: %s: %s\n", output.c_str(), error.c_str());
-        return 1;
-    }
-    return 0;
+    PolygonMesh polygons;
+    UpAxis formatUp{};
+    TriangleMesh mesh;
+    if (!readMeshFile(path, polygons, formatUp, error)) return fail(error);
+    // On the polygons as listed: the two copies of a double-sided quad, cut
+    // into triangles, need not share a diagonal.
+    const OrientationChanges oriented = orientOutward(polygons);
+    if (!triangulateFaces(std::move(polygons), mesh, error)) return fail(path + ": " + error);
+    splitSharpEdges(mesh, options.creaseDegrees);
+    standUp(mesh.vertices, options.up.value_or(formatUp));
+    keepUsedVertices(mesh);
+    if (!frameForViewer(mesh.vertices, error)) return fail(path + ": " + error);
+    tellWhatChanged(path, oriented);
+    return options.show ? showFitted(mesh, viewer) : writeFitted(mesh, options.output);
 }

@@ -1,5 +1,6 @@
 #include "fit/show_viewer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,6 +118,13 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
         ::dup2(channel[0], STDIN_FILENO);
         ::close(channel[0]);
         ::close(channel[1]);
+        // The viewer's standard output carries nothing but its prompt, which
+        // this program answers: the user is not asked for anything.
+        const int nowhere = ::open("/dev/null", O_WRONLY);
+        if (nowhere >= 0) {
+            ::dup2(nowhere, STDOUT_FILENO);
+            ::close(nowhere);
+        }
         std::string name = viewer;
         char* argv[] = {name.data(), nullptr};
         ::execv(viewer.c_str(), argv);
@@ -124,6 +132,10 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
         (void)!::write(STDERR_FILENO, message.data(), message.size());
         ::_exit(127);
     }
+    // Only now, in this process alone: the viewer must start with the signal
+    // dispositions this program was given. Taken before fork, SIGINT, SIGQUIT
+    // and SIGPIPE would reach the viewer ignored (exec keeps an ignored signal
+    // ignored), and Ctrl-C in the terminal would no longer end it.
     SavedActions saved{};
     takeSignals(child, saved);
     ::close(channel[0]);

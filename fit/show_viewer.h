@@ -11,8 +11,10 @@
 std::string findViewer();
 
 // Writes `mesh` into a new temporary file, runs `viewer` with that file's
-// path on its standard input (the viewer's prompt asks for it), waits for it,
-// and removes the file. Returns the viewer's exit status (128 + the signal
+// path on its standard input (the viewer's prompt asks for it, on a standard
+// output that goes to /dev/null, as the user is asked nothing), waits for it,
+// and removes the file. The viewer starts with the signal dispositions this
+// program was started with. Returns the viewer's exit status (128 + the signal
 // when a signal ended it), or -1 with a one-line reason in `error` when the
 // file cannot be written or the viewer cannot be started. While the viewer
 // runs, an interrupt from the terminal (which reaches the viewer too) does not

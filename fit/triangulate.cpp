@@ -201,16 +201,12 @@ bool triangulatePolygon(const std::vector<Vertex>& vertices, std::span<const std
     return true;
 }
 
-std::int64_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& triangles, std::size_t& dropped) {
-    dropped = 0;
+std::int64_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& triangles) {
     triangles.reserve(triangles.size() + mesh.corners.size() / 3);
     for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
         const auto first = static_cast<std::size_t>(mesh.faceStart[f]);
         const auto last = static_cast<std::size_t>(mesh.faceStart[f + 1]);
-        if (last - first < 3) {
-            ++dropped;
-            continue;
-        }
+        if (last - first < 3) continue;
         if (!triangulatePolygon(mesh.vertices, std::span(mesh.corners).subspan(first, last - first), triangles))
             return static_cast<std::int64_t>(f);
     }

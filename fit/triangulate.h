@@ -30,6 +30,6 @@ inline constexpr std::size_t maxClippedCorners = 100000;
 
 // Every face of `mesh` in order, through triangulatePolygon. Faces of fewer
 // than three corners (points and edges, which some files list as faces) have
-// no surface to show and are dropped and counted in `dropped`. Returns the
-// number of the first face triangulatePolygon refuses, or -1 when none.
-std::int64_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& triangles, std::size_t& dropped);
+// no surface to show and are dropped. Returns the number of the first face
+// triangulatePolygon refuses, or -1 when none.
+std::int64_t triangulateMesh(const PolygonMesh& mesh, std::vector<Triangle>& triangles);

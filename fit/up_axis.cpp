@@ -21,3 +21,7 @@ Vertex turnUp(const Vertex& p, UpAxis up) {
     }
     return p;
 }
+
+void standUp(std::vector<Vertex>& points, UpAxis up) {
+    for (Vertex& p : points) p = turnUp(p, up);
+}

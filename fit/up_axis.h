@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "mesh/model.h"
 
@@ -15,3 +16,6 @@ std::optional<UpAxis> parseUpAxis(std::string_view text);
 // outside) that takes `up` to +z. With y up, the input's +z (the front, in
 // the y-up convention) ends on -y, the side the viewer's camera sees first.
 Vertex turnUp(const Vertex& p, UpAxis up);
+
+// Every point turned by turnUp.
+void standUp(std::vector<Vertex>& points, UpAxis up);

@@ -8,10 +8,27 @@
 #include <cstring>
 #include <string>
 
-#include "fit/fit_mesh.h"
+#include "fit/framing.h"
+#include "fit/mesh_file.h"
+#include "fit/triangle_mesh.h"
 #include "temp_file.h"
 
 namespace {
+
+// The steps of tarvexgl-fit that read a file and stand it up, with `up` or
+// the format's own; false with the error, which starts with the path.
+bool readAndStandUp(const std::string& path, std::optional<UpAxis> up, TriangleMesh& mesh, std::string& error) {
+    PolygonMesh polygons;
+    UpAxis formatUp{};
+    if (!readMeshFile(path, polygons, formatUp, error)) return false;
+    if (!triangulateFaces(std::move(polygons), mesh, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    standUp(mesh.vertices, up.value_or(formatUp));
+    keepUsedVertices(mesh);
+    return frameForViewer(mesh.vertices, error);
+}
 
 // Six times the signed volume a closed mesh encloses: positive when its
 // faces are anticlockwise seen from outside.
@@ -133,7 +150,7 @@ TEST(FitAssimp, FormatsComeInSharedTriangulatedAndUpright) {
         const std::string path = writeTempFile(c.file, c.contents);
         TriangleMesh fitted;
         std::string error;
-        ASSERT_TRUE(fitMeshFile(path, std::nullopt, fitted, error)) << error;
+        ASSERT_TRUE(readAndStandUp(path, std::nullopt, fitted, error)) << error;
         EXPECT_EQ(fitted.vertices.size(), c.vertices);
         EXPECT_EQ(fitted.triangles.size(), c.triangles);
         EXPECT_GT(sixVolume(fitted), 0) << "faces turned inside out";
@@ -148,7 +165,7 @@ TEST(FitAssimp, UpAxisCanBeGiven) {
     const std::string path = writeTempFile("box-z.obj", cubeObj);
     TriangleMesh fitted;
     std::string error;
-    ASSERT_TRUE(fitMeshFile(path, UpAxis::z, fitted, error)) << error;
+    ASSERT_TRUE(readAndStandUp(path, UpAxis::z, fitted, error)) << error;
     const Box b = boxOf(fitted);
     EXPECT_NEAR((b.high.z - b.low.z) / std::max(b.high.x - b.low.x, b.high.y - b.low.y), 1.0 / 6.0, 1e-6);
     EXPECT_GT(sixVolume(fitted), 0);
@@ -173,7 +190,7 @@ TEST(FitAssimp, UnreadableAndFacelessFilesGetOneLineWithThePath) {
         const std::string path = writeTempFile(c.file, c.contents);
         TriangleMesh fitted;
         std::string error;
-        EXPECT_FALSE(fitMeshFile(path, std::nullopt, fitted, error));
+        EXPECT_FALSE(readAndStandUp(path, std::nullopt, fitted, error));
         EXPECT_EQ(error.rfind(path + c.startsWith, 0), 0u) << error;
         EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         std::cout << "  " << c.file << ": " << error.substr(path.size()) << "\n";

@@ -7,12 +7,16 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "run_process.h"
 #include "temp_file.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +45,7 @@ std::size_t entries(const std::string& folder) {
 TEST(FitBinary, HelpAndVersion) {
     const ProcessResult help = runFit({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_EQ(help.out.rfind("Usage: tarvexgl-fit [--up AXIS] [--show] INPUT [OUTPUT]\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: tarvexgl-fit [--up AXIS] [--crease DEG] [--show] INPUT [OUTPUT]\n", 0), 0u);
     EXPECT_NE(help.out.find("Faces of fewer than three corners"), std::string::npos);
     EXPECT_EQ(help.err, "");
     const ProcessResult version = runFit({"--version"});
@@ -57,6 +61,12 @@ TEST(FitBinary, UsageErrorsAreOneLineAndStatus2) {
         {{}, "tarvexgl-fit: no INPUT given (see tarvexgl-fit --help)\n"},
         {{"--up", "w", "a.off"}, "tarvexgl-fit: --up takes x, y, z, -x, -y or -z, not 'w' (see tarvexgl-fit --help)\n"},
         {{"a.off", "--up"}, "tarvexgl-fit: --up needs an axis: x, y, z, -x, -y or -z (see tarvexgl-fit --help)\n"},
+        {{"--crease", "x", "a.off"},
+         "tarvexgl-fit: --crease takes degrees from 0 to 180, not 'x' (see tarvexgl-fit --help)\n"},
+        {{"--crease=181", "a.off"},
+         "tarvexgl-fit: --crease takes degrees from 0 to 180, not '181' (see tarvexgl-fit --help)\n"},
+        {{"a.off", "--crease"},
+         "tarvexgl-fit: --crease needs an angle in degrees, from 0 to 180 (see tarvexgl-fit --help)\n"},
         {{"--frobnicate", "a.off"}, "tarvexgl-fit: unknown option '--frobnicate' (see tarvexgl-fit --help)\n"},
         {{"a.off", "b.off", "c.off"}, "tarvexgl-fit: more than INPUT and OUTPUT given (see tarvexgl-fit --help)\n"},
         {{"--show", "a.off", "b.off"}, "tarvexgl-fit: --show takes no OUTPUT (see tarvexgl-fit --help)\n"},
@@ -127,7 +137,9 @@ TEST(FitBinary, OutputGoesToTheFileOrToStandardOutput) {
     const ProcessResult toStdout = runFit({input});
     ASSERT_EQ(toStdout.exitStatus, 0) << toStdout.err;
     EXPECT_EQ(toStdout.err, "");
-    EXPECT_EQ(toStdout.out.rfind("OFF\n90 180 0\n", 0), 0u);  // polygons of 3 to 10 corners: 180 triangles
+    // Polygons of 3 to 10 corners: 180 triangles; their 90 corners, split
+    // along the sharp edges, 237 vertices.
+    EXPECT_EQ(toStdout.out.rfind("OFF\n237 180 0\n", 0), 0u);
     const ProcessResult dash = runFit({input, "-"});
     EXPECT_EQ(dash.out, toStdout.out);
     const ProcessResult toFile = runFit({input, folder + "/fitted.off"});
@@ -138,7 +150,7 @@ TEST(FitBinary, OutputGoesToTheFileOrToStandardOutput) {
     // Replacing a file that exists.
     const ProcessResult again = runFit({data + "/cgal-cube.off", folder + "/fitted.off"});
     ASSERT_EQ(again.exitStatus, 0);
-    EXPECT_EQ(readTextFile(folder + "/fitted.off").rfind("OFF\n8 12 0\n", 0), 0u);
+    EXPECT_EQ(readTextFile(folder + "/fitted.off").rfind("OFF\n24 12 0\n", 0), 0u);
 }
 
 TEST(FitBinary, OutputThroughALinkOrIntoAFifoKeepsThemWhatTheyAre) {
@@ -170,6 +182,51 @@ TEST(FitBinary, OutputThroughALinkOrIntoAFifoKeepsThemWhatTheyAre) {
     EXPECT_EQ(readTextFile(folder + "/from-fifo.off"), expected);
 }
 
+// The face records of an OFF file in the viewer's layout, "3 a b c" each.
+std::vector<std::string> faceLines(const std::string& off) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t next; (next = off.find('\n', at)) != std::string::npos; at = next + 1)
+        if (off.compare(at, 2, "3 ") == 0) lines.push_back(off.substr(at, next - at));
+    return lines;
+}
+
+TEST(FitBinary, OneLineSaysWhatWasTurnedAndTheCreaseAngleDecidesTheSplits) {
+    // A tetrahedron wound inward: turned, and said so; its four corners are
+    // sharp (faces 109 degrees apart) and become three vertices each.
+    const TempFolder folder;
+    const std::string inward =
+        folder.write("inward.off", "OFF\n4 4 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n3 0 1 2\n3 0 3 1\n3 0 2 3\n3 1 3 2\n");
+    const std::string said = "tarvexgl-fit: " + inward + ": turned 1 of 1 closed parts outward\n";
+    const ProcessResult turned = runFit({inward});
+    EXPECT_EQ(turned.exitStatus, 0);
+    EXPECT_EQ(turned.err, said);
+    EXPECT_EQ(turned.out.rfind("OFF\n12 4 0\n", 0), 0u);
+    // Each face turned from its first corner; each corner's first face keeps
+    // its vertex, the others get copies, numbered after the four.
+    EXPECT_EQ(faceLines(turned.out), (std::vector<std::string>{"3 0 2 1", "3 4 5 3", "3 6 7 8", "3 9 10 11"}));
+    const ProcessResult kept = runFit({"--crease", "180", inward});
+    EXPECT_EQ(kept.err, said);
+    EXPECT_EQ(kept.out.rfind("OFF\n4 4 0\n", 0), 0u);
+    EXPECT_EQ(faceLines(kept.out), (std::vector<std::string>{"3 0 2 1", "3 0 1 3", "3 0 3 2", "3 1 2 3"}));
+
+    // A cube that faces out: nothing said; 180 degrees gives its faces as
+    // the file has them.
+    const ProcessResult cube = runFit({data + "/cgal-cube.off"});
+    EXPECT_EQ(cube.err, "");
+    EXPECT_EQ(cube.out.rfind("OFF\n24 12 0\n", 0), 0u);
+    const ProcessResult asItIs = runFit({"--crease=180", data + "/cgal-cube.off"});
+    EXPECT_EQ(asItIs.err, "");
+    std::vector<std::string> fileFaces;
+    for (const std::string& line : faceLines(readTextFile(data + "/cgal-cube.off"))) {
+        std::istringstream numbers(line);
+        int n = 0, a = 0, b = 0, c = 0;
+        numbers >> n >> a >> b >> c;
+        fileFaces.push_back("3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c));
+    }
+    EXPECT_EQ(faceLines(asItIs.out), fileFaces);
+}
+
 TEST(FitBinary, UnwritableOutputIsOneLine) {
     const ProcessResult r = runFit({data + "/cgal-cube.off", "no/such/folder/out.off"});
     EXPECT_EQ(r.exitStatus, 1);
@@ -184,19 +241,21 @@ struct ShowSetup {
     std::string folder, fitCopy;
 };
 
-ShowSetup withFakeViewer(const std::string& name, const std::string& ending) {
-    ShowSetup s;
-    s.folder = freshFolder(name);
-    s.fitCopy = s.folder + "/tarvexgl-fit";
+ShowSetup withFakeViewerIn(const std::string& folder, const std::string& ending) {
+    ShowSetup s{folder, folder + "/tarvexgl-fit"};
     fs::copy_file(fit, s.fitCopy);
     const std::string viewer = s.folder + "/tarvexgl";
-    writeTempFile("fit-" + name + "/tarvexgl",
-                  // Shell built-ins only: the PATH test leaves no other commands in reach.
-                  "#!/bin/sh\nread path\nprintf '%s' \"$path\" > \"${0%/*}/path.txt\"\n"
-                  "while IFS= read -r line; do printf '%s\\n' \"$line\"; done < \"$path\" > \"${0%/*}/shown.off\"\n" +
-                      ending);
+    std::ofstream(viewer)
+        // Shell built-ins only: the PATH test leaves no other commands in reach.
+        << "#!/bin/sh\nread path\nprintf '%s' \"$path\" > \"${0%/*}/path.txt\"\n"
+           "while IFS= read -r line; do printf '%s\\n' \"$line\"; done < \"$path\" > \"${0%/*}/shown.off\"\n"
+        << ending;
     ::chmod(viewer.c_str(), 0755);
     return s;
+}
+
+ShowSetup withFakeViewer(const std::string& name, const std::string& ending) {
+    return withFakeViewerIn(freshFolder(name), ending);
 }
 
 TEST(FitBinary, ShowHandsTheFittedFileToTheViewerBesideItAndRemovesIt) {
@@ -229,6 +288,39 @@ TEST(FitBinary, ShowPassesTerminationOnToTheViewerAndStillRemovesTheFile) {
     const std::string path = readTextFile(s.folder + "/path.txt");
     ASSERT_FALSE(path.empty());
     EXPECT_FALSE(fs::exists(path)) << "the temporary file is still there";
+}
+
+// The mask of signals /proc/<pid>/status lists as ignored, from its SigIgn
+// line, in hexadecimal.
+unsigned long long ignoredSignals(const std::string& statusText) {
+    const std::size_t at = statusText.find("SigIgn:");
+    return at == std::string::npos ? ~0ULL : std::stoull(statusText.substr(at + 7), nullptr, 16);
+}
+
+std::string hex(unsigned long long mask) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", mask);
+    return text;
+}
+
+TEST(FitBinary, ShowStartsTheViewerWithTheSignalsItWasGivenAndAnswersItsPrompt) {
+    // The stand-in prints the viewer's prompt and keeps the status of its own
+    // process as it started, ignored signals included.
+    const TempFolder folder;
+    const ShowSetup s = withFakeViewerIn(
+        folder.path,
+        "printf 'Enter the file name :  '\n"
+        "while IFS= read -r line; do printf '%s\\n' \"$line\"; done < /proc/$$/status > \"${0%/*}/status.txt\"\n");
+    const ProcessResult r = runProcess({s.fitCopy, "--show", data + "/cgal-cube.off"}, "", 30);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, "") << "the viewer's prompt reached the user";
+    EXPECT_EQ(r.err, "");
+    // tarvexgl-fit starts with nothing ignored (unless this test was started
+    // so) and ignores SIGINT, SIGQUIT and SIGPIPE while the viewer runs: the
+    // viewer must not inherit that, or Ctrl-C would no longer end it.
+    const unsigned long long pipe = 1ULL << (SIGPIPE - 1);  // ignored here for the pipes to the child only
+    const unsigned long long given = ignoredSignals(readTextFile("/proc/self/status")) & ~pipe;
+    EXPECT_EQ(hex(ignoredSignals(readTextFile(s.folder + "/status.txt"))), hex(given)) << "signals ignored";
 }
 
 TEST(FitBinary, ShowFindsTheViewerOnPathOrSaysItHasNone) {

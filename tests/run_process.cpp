@@ -39,6 +39,7 @@ ProcessResult runChild(const ChildSetup& setup) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
+        signal(SIGPIPE, SIG_DFL);  // ignored above for our own writes only: the child starts as a shell starts it
         if (setup.noStdin) {
             close(0);
         } else {
@@ -178,7 +179,7 @@ ProcessResult runViewer(const ViewerRun& run, WindowSeen* window) {
     WindowWatch watch{display, window ? window : &ignored, run.closeWindow, XInternAtom(display, "WM_PROTOCOLS", False),
                       XInternAtom(display, "WM_DELETE_WINDOW", False)};
     ChildSetup setup;
-    setup.argv = commandUnderWrapper(TARVEXGL_BINARY);
+    setup.argv = run.command.empty() ? commandUnderWrapper(TARVEXGL_BINARY) : run.command;
     setup.input = run.input;
     setup.noStdin = run.noStdin;
     setup.noStdout = run.noStdout;

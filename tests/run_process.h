@@ -32,6 +32,7 @@ struct WindowSeen {
 };
 
 struct ViewerRun {
+    std::vector<std::string> command;      // a program that starts the viewer itself; empty: tarvexgl
     std::string input;                     // typed at the prompt
     bool noStdin = false;                  // start with descriptor 0 closed instead
     bool noStdout = false;                 // start with descriptor 1 closed, its output lost
@@ -41,11 +42,12 @@ struct ViewerRun {
     double deadline = 60;                  // only catches a hang: a child still running then is killed
 };
 
-// Runs tarvexgl (under TARVEXGL_RUN_UNDER, if set) as `run` says, watching
-// the X display for the map of its window, named TarvexGLRendering, and
-// returns once it has ended. The close request is queued until the viewer's
-// event loop runs, so a viewer that loaded its mesh ends with status 0, and
-// one that could not, with its own status. Needs DISPLAY.
+// Runs tarvexgl (under TARVEXGL_RUN_UNDER, if set), or `run.command`, as
+// `run` says, watching the X display for the map of its window, named
+// TarvexGLRendering, and returns once it has ended. The close request is
+// queued until the viewer's event loop runs, so a viewer that loaded its mesh
+// ends with status 0, and one that could not, with its own status. Needs
+// DISPLAY.
 ProcessResult runViewer(const ViewerRun& run, WindowSeen* window = nullptr);
 
 // `program` preceded by the blank-separated words of TARVEXGL_RUN_UNDER when

@@ -1,0 +1,23 @@
+// The first step of tarvexgl-fit: the mesh file, whatever its format, read
+// into polygons.
+#pragma once
+
+#include <string>
+
+#include "fit/polygon_mesh.h"
+#include "fit/up_axis.h"
+
+// Reads the mesh at `path` into `mesh`, and gives the axis its format takes
+// as up in `formatUp`: z for OFF and STL (the OFF convention, and the build
+// plates of 3D printing), y for everything else (the convention of OBJ, PLY,
+// glTF and most modelling programs).
+//
+// OFF (by its .off name, any case, or by its keyword) goes through our own
+// reader (fit/polygon_off.h); anything else through assimp. A pipe or device
+// (/dev/stdin) is taken as OFF, since assimp needs a file it can seek in.
+//
+// On failure returns false with one line in `error` that starts with the path:
+//   <path>:<line>: <record>: expected ..., found '...'   (OFF)
+//   <path>: <assimp's reason>                              (other formats)
+//   <path>: cannot open: <reason>                          (either)
+bool readMeshFile(const std::string& path, PolygonMesh& mesh, UpAxis& formatUp, std::string& error);
