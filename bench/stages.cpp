@@ -65,7 +65,7 @@ void loadInStages(const char* path, Model& model, double seconds[stageCount]) {
     lap(seconds[tableStage]);
     forEachFace(model, threads, [](Face& face) { computeFaceNormal(face); });
     lap(seconds[faceNormalStage]);
-    smoothCornerNormals(model.faces.get(), model.faceCount);
+    smoothCornerNormals(model.faces.get(), model.faceCount, threads);
     lap(seconds[cornerNormalStage]);
     model.vertices = std::move(numbers.vertices);
 }
