@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "mesh/workers.h"
 
@@ -18,21 +17,20 @@ void normalize(double v[3]) {
     v[2] *= factor;
 }
 
-// The shading rule is the viewer's own and is deliberate, though it looks
-// like a slip: a corner gathers only the faces whose *same* corner slot names
-// its vertex, the face itself counts twice (seed plus its own turn), and every
-// face weighs the same whatever its area. It is defined by a scan over all
-// face pairs in table order; what follows adds, for every corner, exactly the
-// same normals in exactly the same order, so it gives the same bits.
+// The shading rule is the viewer's own and deliberate, though it looks like a
+// slip: a corner gathers only the faces whose *same* slot names its vertex,
+// its own face counts twice (seed and own turn), and no face is weighed by
+// area. A scan over all face pairs in table order defines it; what follows
+// adds, for every corner, the same normals in the same order: the same bits.
 //
 // The faces whose corner k names vertex v form the group (v, k); a counting
 // sort of the corners lays out each group in table order. The sums read the
 // corners and face normals from tables of their own, and the face table, too
 // big for any cache, is written a face after the other. A group of a few
-// faces, as nearly all are, is summed corner by corner. A bigger one has its
-// normals copied out once, and its corners run down the copy together, a lane
-// each, so that one load of a normal feeds all the lanes; a group of
-// thousands (the centre of a fan) shares its corners out between threads.
+// faces, as nearly all are, is summed a corner at a time. A bigger one has
+// its normals copied out once, and its corners run down the copy together, a
+// lane each, one load of a normal feeding all the lanes; a group of thousands
+// (the centre of a fan) shares its corners out between threads.
 //
 // A degenerate face's normal is zero, and adding a zero changes nothing but
 // perhaps the sign of a zero: in round-to-nearest, x + -0 = x, and x + +0 = x
@@ -56,7 +54,7 @@ void unitNormal(const Vertex& p0, const Vertex& p1, const Vertex& p2, double n[3
     normalize(n);
 }
 
-// Calls work(first, last) for runs of faces that cover the table, on threads.
+// Calls work(first, last) on threads for runs of faces that cover the table.
 template <class Work>
 void forFaces(std::int32_t faceCount, int threads, const Work& work) {
     shareOut(
@@ -113,7 +111,7 @@ struct Sums {
     int k;
     const double* seeds;
     const double* xyz;
-    std::int32_t count;
+    std::int64_t count;
     double zeros[3];
 };
 
@@ -123,23 +121,20 @@ struct Sums {
 // addition. Lanes past the end start from zero and are thrown away.
 template <class Vector, int lanes>
 [[gnu::always_inline]] inline void addNormals(const Sums& s, const std::int32_t* face, std::int32_t count) {
-    constexpr int vectors = lanes * sizeof(double) / sizeof(Vector);
+    constexpr int width = sizeof(Vector) / sizeof(double), vectors = lanes / width;
     for (std::int32_t done = 0; done < count; done += lanes) {
         const int m = std::min<std::int32_t>(lanes, count - done);
-        double sum[3][lanes] = {};
+        Vector acc[3][vectors] = {};
         for (int i = 0; i < m; ++i)
-            for (int c = 0; c < 3; ++c) sum[c][i] = s.seeds[3 * std::int64_t{face[done + i]} + c];
-        Vector acc[3][vectors];
-        std::memcpy(acc, sum, sizeof acc);
-        for (std::int32_t q = 0; q < s.count; ++q)
+            for (int c = 0; c < 3; ++c) acc[c][i / width][i % width] = s.seeds[3 * std::int64_t{face[done + i]} + c];
+        for (std::int64_t q = 0; q < s.count; ++q)
 #pragma GCC unroll 3
             for (int c = 0; c < 3; ++c)
 #pragma GCC unroll 4
                 for (int v = 0; v < vectors; ++v) acc[c][v] += s.xyz[3 * q + c];
-        std::memcpy(sum, acc, sizeof acc);
         for (int i = 0; i < m; ++i) {
             double* corner = s.faces[face[done + i]].cornerNormal[s.k];
-            for (int c = 0; c < 3; ++c) corner[c] = sum[c][i] + s.zeros[c];
+            for (int c = 0; c < 3; ++c) corner[c] = acc[c][i / width][i % width] + s.zeros[c];
             normalize(corner);
         }
     }
@@ -171,28 +166,36 @@ AddNormals widestAddNormals() {
     return addNormals2;
 }
 
-// The corner normals from `corners` and the face `normals` (x, y, z by
-// face), and with `vertices` the rest of each face record too. `g` holds the
-// range of the vertex indices.
-bool smooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
-            const double* normals, Groups& g, int threads) {
-    if (!sortCorners(corners, faceCount, g)) return false;
+// The corner normals of every face, and with `vertices` the rest of its
+// record too, from `corners` (3 * j + k); g.lowest and g.vertices give their
+// range. Gets all its memory before it writes a face.
+bool smooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners, Groups& g,
+            int threads) {
+    Table<double> normals = allocateWrittenTable<double>(3 * std::int64_t{faceCount});  // x, y, z by face
+    if (!normals || !sortCorners(corners, faceCount, g)) return false;
     Table<double> room = allocateTable<double>(g.biggest > fewFaces ? 3 * std::int64_t{g.biggest} : 0);
     if (g.biggest > fewFaces && !room) return false;
     forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t j = first; j < last; ++j) {
+            const std::int32_t* i = corners + 3 * j;
+            if (vertices) unitNormal(vertices[i[0]], vertices[i[1]], vertices[i[2]], &normals[3 * j]);
+            else
+                std::copy_n(faces[j].faceNormal, 3, &normals[3 * j]);
+        }
+    });
+    forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
         if (vertices) populateForWriting(faces + first, sizeof(Face) * static_cast<std::size_t>(last - first));
         for (std::int64_t j = first; j < last; ++j) {
-            Face& face = faces[j];
             if (vertices) {
-                std::copy_n(corners + 3 * j, 3, face.vertexIndex);
-                for (int k = 0; k < 3; ++k) face.cornerPosition[k] = vertices[face.vertexIndex[k]];
-                std::copy_n(normals + 3 * j, 3, face.faceNormal);
+                std::copy_n(corners + 3 * j, 3, faces[j].vertexIndex);
+                for (int k = 0; k < 3; ++k) faces[j].cornerPosition[k] = vertices[corners[3 * j + k]];
+                std::copy_n(&normals[3 * j], 3, faces[j].faceNormal);
             }
             for (int k = 0; k < 3; ++k) {
                 const Group group = groupAt(g, k, corners[3 * j + k] - g.lowest);
                 if (group.size > fewFaces) continue;
-                double* corner = face.cornerNormal[k];
-                std::copy_n(normals + 3 * j, 3, corner);
+                double* corner = faces[j].cornerNormal[k];
+                std::copy_n(&normals[3 * j], 3, corner);
                 for (std::int32_t i = 0; i < group.size; ++i)
                     for (int c = 0; c < 3; ++c) corner[c] += normals[3 * std::int64_t{group.face[i]} + c];
                 normalize(corner);
@@ -205,13 +208,13 @@ bool smooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const s
         for (std::int64_t v = 0; v < g.vertices; ++v) {
             const Group group = groupAt(g, k, v);
             if (group.size <= fewFaces) continue;
-            Sums s{faces, k, normals, room.get(), 0, {-0.0, -0.0, -0.0}};
+            Sums s{faces, k, normals.get(), room.get(), 0, {-0.0, -0.0, -0.0}};
             for (std::int32_t i = 0; i < group.size; ++i) {
-                const double* n = normals + 3 * std::int64_t{group.face[i]};
+                const double* n = &normals[3 * std::int64_t{group.face[i]}];
                 if (n[0] == 0 && n[1] == 0 && n[2] == 0)
                     for (int c = 0; c < 3; ++c) s.zeros[c] += n[c];
                 else
-                    std::copy_n(n, 3, room.get() + 3 * s.count++);
+                    std::copy_n(n, 3, &room[3 * s.count++]);
             }
             shareOut(threadsFor(std::int64_t{group.size} * s.count, additionsPerExtraThread, threads),
                      (group.size + run - 1) / run, [&](std::int64_t r) {
@@ -232,31 +235,18 @@ void computeFaceNormal(Face& face) {
 bool smoothCornerNormals(Face* faces, std::int32_t faceCount, int threads) {
     if (faceCount <= 0) return true;
     Table<std::int32_t> corners = allocateWrittenTable<std::int32_t>(3 * std::int64_t{faceCount});
-    Table<double> normals = allocateWrittenTable<double>(3 * std::int64_t{faceCount});
-    if (!corners || !normals) return false;
-    forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
-        for (std::int64_t j = first; j < last; ++j) {
-            std::copy_n(faces[j].vertexIndex, 3, &corners[3 * j]);
-            std::copy_n(faces[j].faceNormal, 3, &normals[3 * j]);
-        }
-    });
+    if (!corners) return false;
+    for (std::int64_t j = 0; j < faceCount; ++j) std::copy_n(faces[j].vertexIndex, 3, &corners[3 * j]);
     const auto [lowest, highest] = std::minmax_element(corners.get(), corners.get() + 3 * std::int64_t{faceCount});
     Groups g;
     g.lowest = *lowest;
     g.vertices = std::int64_t{*highest} - *lowest + 1;
-    return smooth(faces, faceCount, nullptr, corners.get(), normals.get(), g, threads);
+    return smooth(faces, faceCount, nullptr, corners.get(), g, threads);
 }
 
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads) {
-    if (faceCount <= 0) return true;
-    Table<double> normals = allocateWrittenTable<double>(3 * std::int64_t{faceCount});
-    if (!normals) return false;
-    forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
-        for (const std::int32_t* i = corners + 3 * first; i < corners + 3 * last; i += 3)
-            unitNormal(vertices[i[0]], vertices[i[1]], vertices[i[2]], &normals[i - corners]);
-    });
     Groups g;
     g.vertices = vertexCount;
-    return smooth(faces, faceCount, vertices, corners, normals.get(), g, threads);
+    return faceCount <= 0 || smooth(faces, faceCount, vertices, corners, g, threads);
 }
