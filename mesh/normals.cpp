@@ -6,7 +6,9 @@
 #include "mesh/workers.h"
 
 #if defined(__x86_64__)
+#define _Bool bool  // NOLINT(bugprone-reserved-identifier): the header is C, and clang's C++ has no _Bool
 #include <sys/platform/x86.h>
+#undef _Bool
 #endif
 
 void normalize(double v[3]) {
