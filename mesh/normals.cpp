@@ -173,11 +173,12 @@ AddNormals widestAddNormals() {
 // range. Gets all its memory before it writes a face.
 bool smooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners, Groups& g,
             int threads) {
-    Table<double> normals = allocateWrittenTable<double>(3 * std::int64_t{faceCount});  // x, y, z by face
+    Table<double> normals = allocateTable<double>(3 * std::int64_t{faceCount});  // x, y, z by face
     if (!normals || !sortCorners(corners, faceCount, g)) return false;
     Table<double> room = allocateTable<double>(g.biggest > fewFaces ? 3 * std::int64_t{g.biggest} : 0);
     if (g.biggest > fewFaces && !room) return false;
     forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
+        populateForWriting(&normals[3 * first], 3 * sizeof(double) * static_cast<std::size_t>(last - first));
         for (std::int64_t j = first; j < last; ++j) {
             const std::int32_t* i = corners + 3 * j;
             if (vertices) unitNormal(vertices[i[0]], vertices[i[1]], vertices[i[2]], &normals[3 * j]);
