@@ -26,13 +26,14 @@ void normalize(double v[3]) {
 // adds, for every corner, the same normals in the same order: the same bits.
 //
 // The faces whose corner k names vertex v form the group (v, k); a counting
-// sort of the corners lays out each group in table order. The sums read the
-// corners and face normals from tables of their own, and the face table, too
-// big for any cache, is written a face after the other. A group of a few
-// faces, as nearly all are, is summed a corner at a time. A bigger one has
-// its normals copied out once, and its corners run down the copy together, a
-// lane each, one load of a normal feeding all the lanes; a group of thousands
-// (the centre of a fan) shares its corners out between threads.
+// sort of the corners lays out each group in table order. A load writes all
+// the face normals first, so that the sums of a face can read those of faces
+// further on, then the rest of each record, corner normals included, a face
+// after the other. A group of a few faces, as nearly all are, is summed a
+// corner at a time. A bigger one has its normals copied out once, and its
+// corners run down the copy together, a lane each, one load of a normal
+// feeding all the lanes; a group of thousands (the centre of a fan) shares
+// its corners out between threads.
 //
 // A degenerate face's normal is zero, and adding a zero changes nothing but
 // perhaps the sign of a zero: in round-to-nearest, x + -0 = x, and x + +0 = x
@@ -106,12 +107,11 @@ bool sortCorners(const std::int32_t* corners, std::int32_t faceCount, Groups& g)
 }
 
 // A big group's sums: corner k of each of its faces starts from the face's
-// own normal (`seeds`, x, y, z by face) and adds `xyz`, the group's non-zero
-// normals in table order, then `zeros`, its zero normals summed from -0.
+// own normal and adds `xyz`, the group's non-zero normals in table order,
+// then `zeros`, its zero normals summed from -0.
 struct Sums {
     Face* faces;
     int k;
-    const double* seeds;
     const double* xyz;
     std::int64_t count;
     double zeros[3];
@@ -128,7 +128,7 @@ template <class Vector, int lanes>
         const int m = std::min<std::int32_t>(lanes, count - done);
         Vector acc[3][vectors] = {};
         for (int i = 0; i < m; ++i)
-            for (int c = 0; c < 3; ++c) acc[c][i / width][i % width] = s.seeds[3 * std::int64_t{face[done + i]} + c];
+            for (int c = 0; c < 3; ++c) acc[c][i / width][i % width] = s.faces[face[done + i]].faceNormal[c];
         for (std::int64_t q = 0; q < s.count; ++q)
 #pragma GCC unroll 3
             for (int c = 0; c < 3; ++c)
@@ -173,34 +173,28 @@ AddNormals widestAddNormals() {
 // range. Gets all its memory before it writes a face.
 bool smooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners, Groups& g,
             int threads) {
-    Table<double> normals = allocateTable<double>(3 * std::int64_t{faceCount});  // x, y, z by face
-    if (!normals || !sortCorners(corners, faceCount, g)) return false;
+    if (!sortCorners(corners, faceCount, g)) return false;
     Table<double> room = allocateTable<double>(g.biggest > fewFaces ? 3 * std::int64_t{g.biggest} : 0);
     if (g.biggest > fewFaces && !room) return false;
+    if (vertices)
+        forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
+            populateForWriting(faces + first, sizeof(Face) * static_cast<std::size_t>(last - first));
+            for (const std::int32_t* i = corners + 3 * first; i < corners + 3 * last; i += 3)
+                unitNormal(vertices[i[0]], vertices[i[1]], vertices[i[2]], faces[(i - corners) / 3].faceNormal);
+        });
     forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
-        populateForWriting(&normals[3 * first], 3 * sizeof(double) * static_cast<std::size_t>(last - first));
-        for (std::int64_t j = first; j < last; ++j) {
-            const std::int32_t* i = corners + 3 * j;
-            if (vertices) unitNormal(vertices[i[0]], vertices[i[1]], vertices[i[2]], &normals[3 * j]);
-            else
-                std::copy_n(faces[j].faceNormal, 3, &normals[3 * j]);
-        }
-    });
-    forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
-        if (vertices) populateForWriting(faces + first, sizeof(Face) * static_cast<std::size_t>(last - first));
         for (std::int64_t j = first; j < last; ++j) {
             if (vertices) {
                 std::copy_n(corners + 3 * j, 3, faces[j].vertexIndex);
                 for (int k = 0; k < 3; ++k) faces[j].cornerPosition[k] = vertices[corners[3 * j + k]];
-                std::copy_n(&normals[3 * j], 3, faces[j].faceNormal);
             }
             for (int k = 0; k < 3; ++k) {
                 const Group group = groupAt(g, k, corners[3 * j + k] - g.lowest);
                 if (group.size > fewFaces) continue;
                 double* corner = faces[j].cornerNormal[k];
-                std::copy_n(&normals[3 * j], 3, corner);
+                std::copy_n(faces[j].faceNormal, 3, corner);
                 for (std::int32_t i = 0; i < group.size; ++i)
-                    for (int c = 0; c < 3; ++c) corner[c] += normals[3 * std::int64_t{group.face[i]} + c];
+                    for (int c = 0; c < 3; ++c) corner[c] += faces[group.face[i]].faceNormal[c];
                 normalize(corner);
             }
         }
@@ -211,9 +205,9 @@ bool smooth(Face* faces, std::int32_t faceCount, const Vertex* vertices, const s
         for (std::int64_t v = 0; v < g.vertices; ++v) {
             const Group group = groupAt(g, k, v);
             if (group.size <= fewFaces) continue;
-            Sums s{faces, k, normals.get(), room.get(), 0, {-0.0, -0.0, -0.0}};
+            Sums s{faces, k, room.get(), 0, {-0.0, -0.0, -0.0}};
             for (std::int32_t i = 0; i < group.size; ++i) {
-                const double* n = &normals[3 * std::int64_t{group.face[i]}];
+                const double* n = faces[group.face[i]].faceNormal;
                 if (n[0] == 0 && n[1] == 0 && n[2] == 0)
                     for (int c = 0; c < 3; ++c) s.zeros[c] += n[c];
                 else
@@ -239,7 +233,9 @@ bool smoothCornerNormals(Face* faces, std::int32_t faceCount, int threads) {
     if (faceCount <= 0) return true;
     Table<std::int32_t> corners = allocateWrittenTable<std::int32_t>(3 * std::int64_t{faceCount});
     if (!corners) return false;
-    for (std::int64_t j = 0; j < faceCount; ++j) std::copy_n(faces[j].vertexIndex, 3, &corners[3 * j]);
+    forFaces(faceCount, threads, [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t j = first; j < last; ++j) std::copy_n(faces[j].vertexIndex, 3, &corners[3 * j]);
+    });
     const auto [lowest, highest] = std::minmax_element(corners.get(), corners.get() + 3 * std::int64_t{faceCount});
     Groups g;
     g.lowest = *lowest;

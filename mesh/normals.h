@@ -36,19 +36,20 @@ void computeFaceNormal(Face& face);
 //
 // Time: m * m additions for a vertex that m faces name in the same slot (a
 // fan of 100 000 faces: 10^10), except that degenerate faces, whose normals
-// are zero, cost about m. Memory, all freed before it returns: copies of the
-// vertex indices and face normals, an index of the corners by vertex (one
-// entry per corner and per vertex between the lowest and the highest index)
-// and a copy of the normals of the biggest group. When that memory cannot be
-// had it returns false with nothing written.
+// are zero, cost about m. Memory, all freed before it returns: a copy of the
+// vertex indices, an index of the corners by vertex (one entry per corner and
+// per vertex between the lowest and the highest index) and a copy of the
+// normals of the biggest group. When that memory cannot be had it returns
+// false with nothing written.
 bool smoothCornerNormals(Face* faces, std::int32_t faceCount, int threads);
 
-// What a load does to its face table once the numbers are read, faster than
-// filling it and then calling smoothCornerNormals: for every face j,
-// vertexIndex[k] = corners[3 * j + k], each below `vertexCount`; the corner
-// positions copied from `vertices`; faceNormal as computeFaceNormal gives it;
-// the corner normals as smoothCornerNormals gives them. Needs the memory that
-// smoothCornerNormals needs but the copy of the vertex indices, and returns
-// false, with nothing written, when it cannot be had.
+// What a load does to its face table once the numbers are read, in fewer
+// trips through it than filling it and then calling smoothCornerNormals: for
+// every face j, vertexIndex[k] = corners[3 * j + k], each below
+// `vertexCount`; the corner positions copied from `vertices`; faceNormal as
+// computeFaceNormal gives it; the corner normals as smoothCornerNormals gives
+// them. Needs the memory that smoothCornerNormals needs but the copy of the
+// vertex indices, and returns false, with nothing written, when it cannot be
+// had.
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads);
