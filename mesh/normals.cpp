@@ -44,9 +44,10 @@ void normalize(double v[3]) {
 // +0: degenerate faces then cost no additions per pair.
 namespace {
 
-constexpr std::int32_t fewFaces = 16;
+constexpr std::int32_t fewFaces = 16;         // a bigger group is summed a block of corners at a time
+constexpr std::int64_t facesPerTask = 16384;  // what a thread takes at a time
 // Below these amounts a second thread costs more than it saves.
-constexpr std::int64_t facesPerTask = 16384, facesPerExtraThread = 50000, additionsPerExtraThread = 20000000;
+constexpr std::int64_t facesPerExtraThread = 50000, additionsPerExtraThread = 20000000;
 
 void unitNormal(const Vertex& p0, const Vertex& p1, const Vertex& p2, double n[3]) {
     const double a[3] = {p1.x - p0.x, p1.y - p0.y, p1.z - p0.z};
