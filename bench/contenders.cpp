@@ -12,6 +12,7 @@
 
 #include "bench/digest.h"
 #include "mesh/normals.h"
+#include "mesh/workers.h"
 
 namespace {
 
@@ -103,6 +104,7 @@ Digest loadFscanf(const char* path) {
         computeFaceNormal(face);
     }
     std::fclose(file);
-    smoothCornerNormals(model.faces.get(), model.faceCount);
+    if (!smoothCornerNormals(model.faces.get(), model.faceCount, availableThreads()))
+        die("not enough memory for the corner normals of", path);
     return digestModel(model);
 }

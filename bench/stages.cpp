@@ -65,7 +65,8 @@ void loadInStages(const char* path, Model& model, double seconds[stageCount]) {
     lap(seconds[tableStage]);
     forEachFace(model, threads, [](Face& face) { computeFaceNormal(face); });
     lap(seconds[faceNormalStage]);
-    smoothCornerNormals(model.faces.get(), model.faceCount);
+    if (!smoothCornerNormals(model.faces.get(), model.faceCount, threads))
+        fail(std::string("not enough memory for the corner normals of ") + path);
     lap(seconds[cornerNormalStage]);
     model.vertices = std::move(numbers.vertices);
 }

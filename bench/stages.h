@@ -8,7 +8,8 @@ inline const char* const stageNames[stageCount] = {"read", "parse", "table", "fa
 
 // Builds `model` from the file at `path` with the constructor's steps and
 // threads, and puts the seconds spent in each stage into `seconds`. The
-// constructor fills each face record (positions, then its normal) in one
-// pass; here the two are separate passes so that each can be timed, which
-// costs a second trip through the face table.
+// constructor writes each face record once, corner normals included; here
+// the table, the face normals and the corner normals are three passes over
+// it so that each can be timed, and the corner normals start by reading the
+// table back.
 void loadInStages(const char* path, Model& model, double seconds[stageCount]);

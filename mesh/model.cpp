@@ -66,7 +66,7 @@ bool loadModel(const char* path, Model& model, std::string& error) {
     const int threads = availableThreads();
     OffNumbers numbers;
     if (!readNumbers(path, numbers, error, threads)) return false;
-    model.faces = allocateTable<Face>(numbers.faceCount);  // first written by fillFaceTable, block by block
+    model.faces = allocateTable<Face>(numbers.faceCount);  // first written by fillFaceTable
     if (numbers.faceCount > 0 && !model.faces) {
         const std::int32_t vertexCount = numbers.vertexCount, faceCount = numbers.faceCount;
         numbers = OffNumbers{};

@@ -24,35 +24,32 @@ void computeFaceNormal(Face& face);
 // Corner k of face F becomes
 //   normalize(seed + sum of faceNormal of every face G, in table order, whose
 //             corner k names the same vertex as F's corner k)
-// where the seed is F's own normal, so F counts twice. Only the same corner
-// slot gathers: faces sharing the vertex through another slot do not count.
-// Unit normals are summed unweighted. Reads faceNormal and vertexIndex, writes
-// only cornerNormal (the seeds included).
+// where the seed is F's own faceNormal, so F counts twice. Only the same
+// corner slot gathers: faces sharing the vertex through another slot do not
+// count. Unit normals are summed unweighted. Reads faceNormal and
+// vertexIndex (any values), writes only cornerNormal.
 //
-// Time: a corner shared by m faces costs m additions for each of them, so a
-// vertex that m faces name in the same slot costs m * m (a fan: 10^10 for
-// 100 000 faces); degenerate faces, whose normals are zero, are left out of
-// those additions where that gives the same bits, so they cost about m.
-// Uses the processors it may run on. Memory: an index of 25 bytes per face
-// and 12 per vertex up to the highest index, plus up to 0.75 MB for a corner
-// shared by thousands, freed before it returns. Without it, or for negative
-// indices, it falls back on the scan of every pair of faces, which needs no
-// memory but takes time proportional to faceCount squared.
-void smoothCornerNormals(Face* faces, std::int32_t faceCount);
+// Runs on at most `threads` threads; the result does not depend on how many,
+// nor on the vector width (on x86-64 the widest of AVX-512, AVX2 and SSE2
+// that the C library reports usable, which GLIBC_TUNABLES can narrow, as in
+// glibc.cpu.hwcaps=-AVX512F,-AVX2).
+//
+// Time: m * m additions for a vertex that m faces name in the same slot (a
+// fan of 100 000 faces: 10^10), except that degenerate faces, whose normals
+// are zero, cost about m. Memory, all freed before it returns: a copy of the
+// vertex indices, an index of the corners by vertex (one entry per corner and
+// per vertex between the lowest and the highest index) and a copy of the
+// normals of the biggest group. When that memory cannot be had it returns
+// false with nothing written.
+bool smoothCornerNormals(Face* faces, std::int32_t faceCount, int threads);
 
-// The same on at most `threads` threads (the result does not depend on how
-// many), for callers that hold the vertex indices in a table of their own:
-// corners[3 * j + k] equals faces[j].vertexIndex[k], and is below
-// `vertexSpan`. Needs 13 bytes per face, 12 per vertex and up to 0.75 MB;
-// returns false, with nothing written, when that memory cannot be had.
-bool smoothCornerNormals(Face* faces, std::int32_t faceCount, const std::int32_t* corners, std::int32_t vertexSpan,
-                         int threads);
-
-// What a load does to the face table once the numbers are read, in one pass
-// over it: for every face j, vertexIndex[k] = corners[3 * j + k], the corner
-// positions copied from `vertices`, computeFaceNormal; then the corner
-// normals, as smoothCornerNormals gives them. Indices must be below
-// `vertexCount`. Needs the same memory as smoothCornerNormals above, and
-// returns false, with nothing written, when it cannot be had.
+// What a load does to its face table once the numbers are read, in fewer
+// trips through it than filling it and then calling smoothCornerNormals: for
+// every face j, vertexIndex[k] = corners[3 * j + k], each below
+// `vertexCount`; the corner positions copied from `vertices`; faceNormal as
+// computeFaceNormal gives it; the corner normals as smoothCornerNormals gives
+// them. Needs the memory that smoothCornerNormals needs but the copy of the
+// vertex indices, and returns false, with nothing written, when it cannot be
+// had.
 bool fillFaceTable(Face* faces, std::int32_t faceCount, const Vertex* vertices, const std::int32_t* corners,
                    std::int32_t vertexCount, int threads);
