@@ -117,14 +117,14 @@ examples: build
 demo: build
 	echo $(EXAMPLE) | $(BUILD)/tarvexgl
 
-# docs/screenshot.png: the real viewer on a private Xvfb screen, its window
-# read back after a second. Its grabber needs Xlib and libpng, and CMake is
-# rerun so that it finds them.
-screenshot: build
-	@EXTRA_PACKAGES="libx11-dev libpng-dev" sh tools/install-deps.sh
-	cmake -S . -B $(BUILD) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target tarvexgl windowshot
-	sh tools/screenshot.sh $(BUILD) $(EXAMPLE) docs/screenshot.png
+# The README's pictures, drawn by tarvexgl-shot with no display:
+# docs/screenshot.png, the viewer's first frame of $(EXAMPLE), and
+# docs/turn.gif, a whole turn of $(TURN_EXAMPLE).
+TURN_EXAMPLE ?= examples/knot.off
+screenshot: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target tarvexgl-shot
+	$(BUILD)/tarvexgl-shot $(EXAMPLE) docs/screenshot.png
+	$(BUILD)/tarvexgl-shot --turn $(TURN_EXAMPLE) docs/turn.gif
 
 # The binary and its manual page under $(PREFIX).
 install: build
