@@ -26,6 +26,5 @@ bool openOffscreen(int width, int height, Offscreen& offscreen, std::string& err
 // the bottom of OpenGL's window coordinates.
 void readOffscreen(const Offscreen& offscreen, unsigned char* rgb);
 
-// Releases the framebuffer and the context. The EGL display is left
-// initialised for the rest of the process.
+// Releases the framebuffer, the context and the display connection.
 void closeOffscreen(Offscreen& offscreen);
