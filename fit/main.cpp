@@ -9,12 +9,14 @@
 
 #include "fit/fit_mesh.h"
 #include "fit/off_writer.h"
+#include "fit/shot_picture.h"
 #include "fit/show_viewer.h"
 
 namespace {
 
 constexpr const char* usage =
     "Usage: tarvexgl-fit [--up AXIS] [--show] INPUT [OUTPUT]\n"
+    "       tarvexgl-fit [--up AXIS] --shot OUT.png | --turn OUT.gif INPUT\n"
     "\n"
     "Reads the mesh INPUT and writes OUTPUT (standard output when OUTPUT is - or\n"
     "missing) as an OFF triangle mesh that tarvexgl shows whole, large and turning,\n"
@@ -27,6 +29,12 @@ constexpr const char* usage =
     "              beside this program, else the one on PATH); the file is\n"
     "              removed when the viewer ends, whose exit status is returned.\n"
     "              Takes no OUTPUT.\n"
+    "  --shot OUT.png\n"
+    "  --turn OUT.gif\n"
+    "              draw the viewer's first frame of the fitted mesh into OUT.png,\n"
+    "              or its whole turn into OUT.gif, with no display, through\n"
+    "              tarvexgl-shot (found as tarvexgl is), whose exit status is\n"
+    "              returned. Take no OUTPUT.\n"
     "  --help      this text.\n"
     "  --version   the version.\n"
     "\n"
@@ -52,6 +60,7 @@ int usageError(const std::string& what) {
 int main(int argc, char** argv) {
     std::optional<UpAxis> up;
     bool show = false;
+    ShotRequest picture;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -68,6 +77,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--show") {
             show = true;
+        } else if (arg == "--shot" || arg == "--turn") {
+            if (i + 1 == argc) return usageError(std::string(arg) + " needs an output file");
+            if (!picture.output.empty()) return usageError("--shot and --turn do not go together");
+            picture = {arg == "--turn", argv[++i]};
         } else if (arg == "--up" || arg.starts_with("--up=")) {
             std::string_view value;
             if (arg == "--up") {
@@ -83,8 +96,12 @@ int main(int argc, char** argv) {
         }
     }
     if (files.empty()) return usageError("no INPUT given");
-    if (files.size() > (show ? 1u : 2u))
-        return usageError(show ? "--show takes no OUTPUT" : "more than INPUT and OUTPUT given");
+    const bool drawn = !picture.output.empty();
+    if (show && drawn) return usageError("--show, --shot and --turn do not go together");
+    if (files.size() > (show || drawn ? 1u : 2u))
+        return usageError(show    ? "--show takes no OUTPUT"
+                          : drawn ? "--shot and --turn take no OUTPUT"
+                                  : "more than INPUT and OUTPUT given");
 
     std::string viewer;
     if (show) {
@@ -108,6 +125,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         return status;
+    }
+    if (drawn) {
+        const int status = drawWithShot(fitted, picture, error);
+        if (status < 0) std::fprintf(stderr, "tarvexgl-fit: %s\n", error.c_str());
+        return status < 0 ? 1 : status;
     }
     const std::string output = files.size() == 2 ? files[1] : "-";
     if (!writeOffFile(fitted, output, error)) {

@@ -290,6 +290,45 @@ TEST(Shot, ThumbnailerEntryGivesASquareWithTheFrameCentred) {
     EXPECT_EQ(difference.pixels, 0) << "by up to " << difference.largest;
 }
 
+// tarvexgl-fit --shot and --turn: the fitted mesh through tarvexgl-shot,
+// the very picture of the fitted file drawn by tarvexgl-shot itself.
+TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
+    const TempFolder folder;
+    const std::string fit = std::filesystem::path(shot).parent_path() / "tarvexgl-fit";
+    const std::string stl = folder.path + "pyramid.stl";
+    writeFile(stl, pyramidStl);
+    const ProcessResult fitted = runProcess({fit, stl, folder.path + "fitted.off"}, "", deadline);
+    ASSERT_EQ(fitted.exitStatus, 0) << fitted.err;
+    const ProcessResult reference =
+        runWithoutDisplay(shot, {folder.path + "fitted.off", folder.path + "reference.png"});
+    ASSERT_EQ(reference.exitStatus, 0) << reference.err;
+    const RgbPicture expected = readPng(folder.path + "reference.png");
+    ASSERT_EQ(expected.width, 800);
+
+    const ProcessResult picture = runWithoutDisplay(fit, {"--shot", folder.path + "shot.png", stl});
+    ASSERT_EQ(picture.exitStatus, 0) << picture.err;
+    EXPECT_EQ(compare(readPng(folder.path + "shot.png"), expected).pixels, 0);
+    const ProcessResult turn = runWithoutDisplay(fit, {"--turn", folder.path + "turn.gif", stl});
+    ASSERT_EQ(turn.exitStatus, 0) << turn.err;
+    const GifAnimationRead gif = readGif(folder.path + "turn.gif");
+    ASSERT_EQ(gif.frames.size(), 36u);
+    EXPECT_EQ(compare(gif.frames[0].picture, expected).pixels, 0);
+
+    // Failures: tarvexgl-fit's line for input it cannot read, tarvexgl-shot's
+    // line and status for a picture it cannot write; no picture either way.
+    writeFile(folder.path + "broken.stl", "solid broken\nfacet normal 0 0\n");
+    const ProcessResult broken =
+        runWithoutDisplay(fit, {"--shot", folder.path + "broken.png", folder.path + "broken.stl"});
+    EXPECT_EQ(broken.exitStatus, 1);
+    EXPECT_TRUE(broken.err.starts_with("tarvexgl-fit: " + folder.path + "broken.stl: ")) << broken.err;
+    EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 1) << broken.err;
+    const ProcessResult unwritable = runWithoutDisplay(fit, {"--turn", folder.path + "no/turn.gif", stl});
+    EXPECT_EQ(unwritable.exitStatus, 1);
+    EXPECT_EQ(unwritable.err, "tarvexgl-shot: " + folder.path +
+                                  "no/turn.gif: cannot create a file beside it: No such file or directory\n");
+    EXPECT_FALSE(exists(folder.path + "broken.png"));
+}
+
 TEST(Shot, ThumbnailerEntryOnABrokenFileGivesNoThumbnailAndFails) {
     const TempFolder folder;
     const std::string png = folder.path + "thumbnail.png";
