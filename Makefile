@@ -92,7 +92,7 @@ fuzz: deps
 
 # clang-format and clang-tidy over our own sources. FORMAT_SKIP leaves files
 # out of the format check.
-LINT_SOURCES := $(shell find mesh viewer fit tests tools fuzz bench -name '*.cpp' -o -name '*.h' 2>/dev/null)
+LINT_SOURCES := $(shell find mesh viewer fit shot tests tools fuzz bench -name '*.cpp' -o -name '*.h' 2>/dev/null)
 FORMAT_SKIP  ?=
 lint: EXTRA_PACKAGES += clang-format-14 clang-tidy-14
 lint: build
@@ -118,14 +118,14 @@ examples: build
 demo: build
 	echo $(EXAMPLE) | $(BUILD)/tarvexgl
 
-# docs/screenshot.png: the real viewer on a private Xvfb screen, its window
-# read back after a second. Its grabber needs Xlib and libpng, and CMake is
-# rerun so that it finds them.
-screenshot: build
-	@EXTRA_PACKAGES="libx11-dev libpng-dev" sh tools/install-deps.sh
-	cmake -S . -B $(BUILD) >/dev/null
-	cmake --build $(BUILD) -j $(JOBS) --target tarvexgl windowshot
-	sh tools/screenshot.sh $(BUILD) $(EXAMPLE) docs/screenshot.png
+# The README's pictures, drawn by tarvexgl-shot with no display:
+# docs/screenshot.png, the viewer's first frame of $(EXAMPLE), and
+# docs/turn.gif, a whole turn of $(TURN_EXAMPLE).
+TURN_EXAMPLE ?= examples/knot.off
+screenshot: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target tarvexgl-shot
+	$(BUILD)/tarvexgl-shot $(EXAMPLE) docs/screenshot.png
+	$(BUILD)/tarvexgl-shot --turn $(TURN_EXAMPLE) docs/turn.gif
 
 # The binary and its manual page under $(PREFIX).
 install: build
@@ -138,7 +138,8 @@ package: build
 # Benchmarks, apart from the tests: a Release build of their own, meshes that
 # meshgen writes into it (9 significant digits: the 1M-face torus is about
 # 40 MB), load figures per mesh, the 1M-face torus again with the machine
-# idle for 5 s before each load (as when a user types the path), then under
+# idle for 5 s before each load (as when a user types the path), the
+# file manager's wait for a thumbnail of the 100k-face torus, then under
 # Xvfb the frame cost and the wait from the path entered to the first frame
 # (the window idle 5 s first). BENCH_QUICK=1 runs fewer meshes and rounds
 # (about a minute). degenerate-1m is one vertex named by every corner of a
@@ -162,7 +163,7 @@ bench_faces = $(subst 10k,10000,$(subst 100k,100000,$(subst 1m,1000000,$(subst 4
 
 bench-build: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARVEXGL_BENCH=ON -DBUILD_TESTING=OFF $(WERROR)
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target meshgen load_bench frame_bench first_frame fit_bench
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target meshgen load_bench frame_bench first_frame fit_bench thumbnail_bench
 
 $(BENCH_MESHES)/%.off: | bench-build
 	@mkdir -p $(BENCH_MESHES)
@@ -172,5 +173,7 @@ bench: bench-build $(foreach m,$(BENCH_NAMES),$(BENCH_MESHES)/$(m).off)
 	$(BENCH_BUILD)/bench/load_bench --runs $(BENCH_RUNS) $(foreach m,$(BENCH_NAMES),$(BENCH_MESHES)/$(m).off)
 	$(BENCH_BUILD)/bench/load_bench --runs $(BENCH_IDLE_RUNS) --pause 5 $(BENCH_MESHES)/torus-1m.off
 	$(BENCH_BUILD)/bench/fit_bench --runs $(BENCH_RUNS) $(BENCH_MESHES)/torus-1m.off
+	LIBGL_ALWAYS_SOFTWARE=1 $(BENCH_BUILD)/bench/thumbnail_bench --shot $(BENCH_BUILD)/tarvexgl-shot --runs $(BENCH_RUNS) \
+	  $(BENCH_MESHES)/torus-100k.off
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) $(BENCH_BUILD)/bench/frame_bench --frames $(BENCH_RUNS) $(BENCH_MESHES)/torus-1m.off
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) $(BENCH_BUILD)/bench/first_frame --runs $(BENCH_FIRST_RUNS) --pause 5 $(BENCH_MESHES)/torus-1m.off

@@ -11,6 +11,7 @@
 #include "fit/off_writer.h"
 #include "fit/options.h"
 #include "fit/orient.h"
+#include "fit/shot_picture.h"
 #include "fit/show_viewer.h"
 #include "fit/triangle_mesh.h"
 #include "fit/up_axis.h"
@@ -40,6 +41,18 @@ int showFitted(const TriangleMesh& mesh, const std::string& viewer) {
     return status >= 0 ? status : fail(error);
 }
 
+int drawFitted(const TriangleMesh& mesh, const ShotRequest& picture) {
+    std::string error;
+    const int status = drawWithShot(mesh, picture, error);
+    return status >= 0 ? status : fail(error);
+}
+
+int deliver(const TriangleMesh& mesh, const Options& options, const std::string& viewer) {
+    if (options.show) return showFitted(mesh, viewer);
+    if (!options.picture.output.empty()) return drawFitted(mesh, options.picture);
+    return writeFitted(mesh, options.output);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,5 +77,5 @@ int main(int argc, char** argv) {
     keepUsedVertices(mesh);
     if (!frameForViewer(mesh.vertices, error)) return fail(path + ": " + error);
     tellWhatChanged(path, oriented);
-    return options.show ? showFitted(mesh, viewer) : writeFitted(mesh, options.output);
+    return deliver(mesh, options, viewer);
 }

@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* usage =
     "Usage: tarvexgl-fit [--up AXIS] [--crease DEG] [--show] INPUT [OUTPUT]\n"
+    "       tarvexgl-fit [--up AXIS] [--crease DEG] --shot OUT.png | --turn OUT.gif INPUT\n"
     "\n"
     "Reads the mesh INPUT and writes OUTPUT (standard output when OUTPUT is - or\n"
     "missing) as an OFF triangle mesh that tarvexgl shows whole, large, lit and\n"
@@ -26,6 +27,12 @@ constexpr const char* usage =
     "                one beside this program, else the one on PATH); the file is\n"
     "                removed when the viewer ends, whose exit status is\n"
     "                returned. Takes no OUTPUT.\n"
+    "  --shot OUT.png\n"
+    "  --turn OUT.gif\n"
+    "                draw the viewer's first frame of the fitted mesh into\n"
+    "                OUT.png, or its whole turn into OUT.gif, with no display,\n"
+    "                through tarvexgl-shot (found as tarvexgl is), whose exit\n"
+    "                status is returned. Take no OUTPUT.\n"
     "  --help        this text.\n"
     "  --version     the version.\n"
     "\n"
@@ -104,6 +111,11 @@ std::optional<int> readOptions(int argc, char** argv, Options& options) {
             return 0;
         } else if (arg == "--show") {
             options.show = true;
+        } else if (args.isOptionWithValue(arg, "--shot", value) || args.isOptionWithValue(arg, "--turn", value)) {
+            const bool turn = arg.starts_with("--turn");
+            if (!value) return usageError(std::string(turn ? "--turn" : "--shot") + " needs an output file");
+            if (!options.picture.output.empty()) return usageError("--shot and --turn do not go together");
+            options.picture = {turn, std::string(*value)};
         } else if (args.isOptionWithValue(arg, "--up", value)) {
             if (!value) return usageError("--up needs an axis: x, y, z, -x, -y or -z");
             options.up = parseUpAxis(*value);
@@ -118,8 +130,12 @@ std::optional<int> readOptions(int argc, char** argv, Options& options) {
         }
     }
     if (files.empty()) return usageError("no INPUT given");
-    if (files.size() > (options.show ? 1u : 2u))
-        return usageError(options.show ? "--show takes no OUTPUT" : "more than INPUT and OUTPUT given");
+    const bool drawn = !options.picture.output.empty();
+    if (options.show && drawn) return usageError("--show, --shot and --turn do not go together");
+    if (files.size() > (options.show || drawn ? 1u : 2u))
+        return usageError(options.show ? "--show takes no OUTPUT"
+                          : drawn      ? "--shot and --turn take no OUTPUT"
+                                       : "more than INPUT and OUTPUT given");
     options.input = files[0];
     if (files.size() == 2) options.output = files[1];
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fit/crease.h"
+#include "fit/shot_picture.h"
 #include "fit/up_axis.h"
 
 struct Options {
@@ -13,6 +14,7 @@ struct Options {
     std::optional<UpAxis> up;  // none: the file format's own
     double creaseDegrees = defaultCreaseDegrees;
     bool show = false;
+    ShotRequest picture;  // --shot or --turn
 };
 
 // Reads argv into `options`. Returns nothing when the program is to go on;

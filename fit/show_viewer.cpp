@@ -64,12 +64,14 @@ void giveSignalsBack(const SavedActions& saved) {
 
 }  // namespace
 
-std::string findViewer() {
+std::string findViewer() { return findProgram("tarvexgl"); }
+
+std::string findProgram(const std::string& name) {
     char self[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
         std::string beside(self, static_cast<std::size_t>(n));
-        beside = beside.substr(0, beside.rfind('/') + 1) + "tarvexgl";
+        beside = beside.substr(0, beside.rfind('/') + 1) + name;
         if (isExecutable(beside)) return beside;
     }
     const char* path = std::getenv("PATH");
@@ -79,7 +81,7 @@ std::string findViewer() {
         std::size_t end = folders.find(':', start);
         if (end == std::string::npos) end = folders.size();
         const std::string folder = end > start ? folders.substr(start, end - start) : ".";
-        if (isExecutable(folder + "/tarvexgl")) return folder + "/tarvexgl";
+        if (isExecutable(folder + "/" + name)) return folder + "/" + name;
         start = end + 1;
     }
     return "";

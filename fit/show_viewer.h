@@ -5,9 +5,12 @@
 
 #include "fit/polygon_mesh.h"
 
-// The viewer to run: the tarvexgl beside this program (found through
-// /proc/self/exe, so an installed pair and a build folder both work), else
-// the first tarvexgl on PATH. Empty when there is none.
+// The companion program `name` to run: the one beside this program (found
+// through /proc/self/exe, so an installed set and a build folder both work),
+// else the first on PATH. Empty when there is none.
+std::string findProgram(const std::string& name);
+
+// The viewer to run: findProgram("tarvexgl").
 std::string findViewer();
 
 // Writes `mesh` into a new temporary file, runs `viewer` with that file's

@@ -47,5 +47,6 @@ struct Model {
 // Throws nothing: when threads cannot be started it goes on with fewer.
 bool loadModel(const char* path, Model& model, std::string& error);
 
-// The process-wide mesh, created once by initScene and read by display.
+// The process-wide mesh, created once by initScene (or by tarvexgl-shot)
+// and read by display.
 extern std::optional<Model> theModel;

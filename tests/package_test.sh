@@ -1,13 +1,19 @@
 #!/bin/sh
 # Builds the Debian package from a finished build tree into a temporary
-# folder and checks what it would install: exactly the programs and their
-# manual pages, a dependency on the package of every library a program links
-# and, for a hardened build, the hardening of every program in usr/bin.
-#   package_test.sh BUILD_DIR hardened|plain PROGRAM...
+# folder and checks what it would install: exactly the programs, their
+# manual pages and the desktop files (paths under usr/), the programs the
+# desktop files run, a dependency on the package of every library a program
+# links and, for a hardened build, the hardening of every program in usr/bin.
+#   package_test.sh BUILD_DIR hardened|plain PROGRAM... [-- DESKTOP_FILE...]
 set -eu
 build=$1
 hardening=$2
 shift 2
+programs=""
+while [ $# -gt 0 ] && [ "$1" != -- ]; do programs="$programs $1"; shift; done
+[ $# -gt 0 ] && shift
+desktop_files="$*"
+set -- $programs
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -20,7 +26,8 @@ deb=$(echo "$tmp"/tarvexgl_*.deb)
 
 # Files only: directories come and go with them.
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
-expected=$(for p in "$@"; do printf './usr/bin/%s\n./usr/share/man/man1/%s.1.gz\n' "$p" "$p"; done | sort)
+expected=$( (for p in "$@"; do printf './usr/bin/%s\n./usr/share/man/man1/%s.1.gz\n' "$p" "$p"; done
+    for f in $desktop_files; do printf './usr/%s\n' "$f"; done) | sort)
 if [ "$files" != "$expected" ]; then
     printf 'package holds:\n%s\nexpected:\n%s\n' "$files" "$expected"
     exit 1
@@ -34,6 +41,15 @@ for p in "$@"; do
     title=$(gzip -dc "$tmp/root/usr/share/man/man1/$p.1.gz" | sed -n '/^\.TH /{s/\\-/-/g;s/"//g;p;q;}' |
         awk '{ print tolower($2), $3 }')
     [ "$title" = "$p 1" ] || { echo "$p.1.gz is not the $p(1) manual page (its title: '$title')"; status=1; }
+done
+
+# What the desktop runs (the Exec line's first word) is a program of the
+# package.
+for f in $desktop_files; do
+    case "$f" in *.desktop | *.thumbnailer) ;; *) continue ;; esac
+    exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$tmp/root/usr/$f")
+    [ -n "$exec_program" ] && [ -x "$tmp/root/usr/bin/$exec_program" ] ||
+        { echo "usr/$f runs '$exec_program', which is not in usr/bin"; status=1; }
 done
 
 raw=$(dpkg-deb -f "$deb" Depends)

@@ -8,7 +8,8 @@
 set -e
 
 packages="${PACKAGES-g++ cmake make pkgconf dpkg-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libx11-dev libassimp-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
+  libx11-dev libassimp-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind
+  libegl-dev libegl1-mesa-dev libpng-dev libgif-dev shared-mime-info libglib2.0-bin desktop-file-utils} $EXTRA_PACKAGES"
 
 missing=""
 for p in $packages; do

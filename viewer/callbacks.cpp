@@ -1,6 +1,5 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <GL/glut.h>
 
 #include "mesh/model.h"
 #include "viewer/viewer.h"
@@ -64,12 +63,10 @@ void display() {
     glFlush();  // single-buffered: no swap
 }
 
-// Every 100 ms: ten degrees more. Past a full turn the angle is divided by
-// 360 rather than reduced by it, so the turntable restarts just above one
-// degree; that stutter is the turntable's own rhythm and is kept.
-void spinTimer(int /*value*/) {
+// Past a full turn the angle is divided by 360 rather than reduced by it,
+// so the turntable restarts just above one degree; that stutter is the
+// turntable's own rhythm and is kept.
+void advanceSpinAngle() {
     spinAngle = spinAngle + 10.0;
     if (spinAngle > 360.0) spinAngle = spinAngle / 360.0;
-    glutPostRedisplay();
-    glutTimerFunc(100, spinTimer, 0);
 }

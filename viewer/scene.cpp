@@ -27,7 +27,7 @@ std::optional<std::string> readWord(std::FILE* in) {
 
 }  // namespace
 
-void initScene() {
+void initSceneState() {
     // Set while the modelview matrix is still the identity, so the light's
     // direction is fixed in eye space: it stays with the camera and the mesh
     // turns under it.
@@ -39,7 +39,10 @@ void initScene() {
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
 
+void initScene() {
+    initSceneState();
     std::fputs("Enter the file name :  ", stdout);
     std::fflush(stdout);  // the prompt must be on screen before the read waits
     const std::optional<std::string> path = readWord(stdin);
