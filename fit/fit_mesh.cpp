@@ -13,6 +13,7 @@
 #include "fit/framing.h"
 #include "fit/off_reader.h"
 #include "fit/read_file.h"
+#include "fit/safe_range.h"
 #include "fit/triangulate.h"
 
 namespace {
@@ -80,9 +81,9 @@ bool fitPolygons(const PolygonMesh& mesh, UpAxis up, const std::string& path, Tr
     if (refused >= 0) {
         const auto f = static_cast<std::size_t>(refused);
         error = path + ": face " + std::to_string(refused) + " of " + std::to_string(mesh.faceCount()) +
-                ": expected a polygon of at most " + std::to_string(maxClippedCorners) +
-                " corners or a convex one, found one of " + std::to_string(mesh.faceStart[f + 1] - mesh.faceStart[f]) +
-                " corners that is not convex";
+                ": expected a polygon that does not cross itself, or one of at most " +
+                std::to_string(maxClippedCorners) + " corners, found one of " +
+                std::to_string(mesh.faceStart[f + 1] - mesh.faceStart[f]) + " corners that crosses or touches itself";
         return false;
     }
     if (fitted.triangles.empty()) {
@@ -119,5 +120,7 @@ bool fitPolygons(const PolygonMesh& mesh, UpAxis up, const std::string& path, Tr
 
 bool fitMeshFile(const std::string& path, std::optional<UpAxis> up, TriangleMesh& fitted, std::string& error) {
     PolygonMesh mesh;
-    return readMeshFile(path, mesh, error) && fitPolygons(mesh, up.value_or(defaultUpAxis(path)), path, fitted, error);
+    if (!readMeshFile(path, mesh, error)) return false;
+    scaleIntoSafeRange(mesh.vertices);
+    return fitPolygons(mesh, up.value_or(defaultUpAxis(path)), path, fitted, error);
 }

@@ -34,5 +34,7 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, std::string& error
 // result does not fit the viewer's 32-bit counts.
 bool fitPolygons(const PolygonMesh& mesh, UpAxis up, const std::string& path, TriangleMesh& fitted, std::string& error);
 
-// readMeshFile then fitPolygons, with `up` or the format's default.
+// readMeshFile, scaleIntoSafeRange (fit/safe_range.h: a mesh near the ends
+// of a double's range is framed like any other), then fitPolygons, with `up`
+// or the format's default.
 bool fitMeshFile(const std::string& path, std::optional<UpAxis> up, TriangleMesh& fitted, std::string& error);

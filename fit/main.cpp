@@ -37,7 +37,7 @@ constexpr const char* usage =
     "Polygons become triangles that cover them exactly, facing the same way;\n"
     "triangles stay as they are. Faces of fewer than three corners (points and\n"
     "edges) have no surface and are dropped; so are vertices no face uses. A\n"
-    "polygon that is not convex and has more than 100000 corners is refused.\n"
+    "polygon of more than 2000 corners that crosses or touches itself is refused.\n"
     "\n"
     "On input that cannot be read, or holds no face, one line on standard error\n"
     "and exit status 1; OUTPUT is then left as it was. Usage errors: status 2.\n";
