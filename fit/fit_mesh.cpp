@@ -9,9 +9,9 @@
 #include <cstring>
 #include <limits>
 
-#include "fit/assimp_import.h"
 #include "fit/framing.h"
 #include "fit/off_reader.h"
+#include "fit/other_formats.h"
 #include "fit/read_file.h"
 #include "fit/safe_range.h"
 #include "fit/triangulate.h"
@@ -60,11 +60,7 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, std::string& error
         error = path + ": cannot open: " + std::strerror(EISDIR);
         return false;
     }
-    if (!isOffFile(path)) {
-        if (importWithAssimp(path, mesh, error)) return true;
-        error = path + ": " + error;
-        return false;
-    }
+    if (!isOffFile(path)) return readOtherFormat(path, mesh, error);
     WholeFile bytes;
     if (!readWholeFile(path, bytes, error)) {
         error = path + ": " + error;

@@ -10,8 +10,9 @@
 #include "fit/up_axis.h"
 
 // OFF (by its .off name, any case, or by its keyword) goes through our own
-// reader (fit/off_reader.h); anything else through assimp. A pipe or device
-// (/dev/stdin) is taken as OFF, since assimp needs a file it can seek in.
+// reader (fit/off_reader.h); anything else through fit/other_formats.h. A
+// pipe or device (/dev/stdin) is taken as OFF, the one format read as a
+// stream.
 bool isOffFile(const std::string& path);
 
 // z for OFF and STL (the OFF convention, and the build plates of 3D
@@ -21,9 +22,9 @@ UpAxis defaultUpAxis(const std::string& path);
 
 // Reads the mesh at `path` into `mesh` (see isOffFile). On failure returns
 // false with one line in `error` that starts with the path:
-//   <path>:<line>: <record>: expected ..., found '...'   (OFF)
-//   <path>: <assimp's reason>                              (other formats)
-//   <path>: cannot open: <reason>                          (either)
+//   <path>:<line>: <record>: expected ..., found '...'   (OFF, STL, PLY, OBJ)
+//   <path>: the importer failed (...)                      (other formats)
+//   <path>: cannot open: <reason>                          (any)
 bool readMeshFile(const std::string& path, PolygonMesh& mesh, std::string& error);
 
 // Triangles from `mesh`'s polygons, turned so that `up` points up, without
