@@ -2,11 +2,14 @@
 // tarvexgl viewer shows whole and large, or shows it straight away.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fit/error_line.h"
 #include "fit/fit_mesh.h"
 #include "fit/off_writer.h"
 #include "fit/show_viewer.h"
@@ -31,8 +34,9 @@ constexpr const char* usage =
     "  --version   the version.\n"
     "\n"
     "Formats: OFF (text and binary, COFF/NOFF/STOFF/4OFF/nOFF, comments,\n"
-    "colours, polygons) by its own reader; OBJ, PLY, STL and the other formats\n"
-    "of the Open Asset Import Library through that library.\n"
+    "colours, polygons), STL, PLY and OBJ by readers of its own; the other\n"
+    "formats of the Open Asset Import Library through that library, run apart\n"
+    "with limits on its memory and time (see the manual).\n"
     "\n"
     "Polygons become triangles that cover them exactly, facing the same way;\n"
     "triangles stay as they are. Faces of fewer than three corners (points and\n"
@@ -43,7 +47,7 @@ constexpr const char* usage =
     "and exit status 1; OUTPUT is then left as it was. Usage errors: status 2.\n";
 
 int usageError(const std::string& what) {
-    std::fprintf(stderr, "tarvexgl-fit: %s (see tarvexgl-fit --help)\n", what.c_str());
+    printErrorLine({what, " (see tarvexgl-fit --help)"});
     return 2;
 }
 
@@ -90,29 +94,38 @@ int main(int argc, char** argv) {
     if (show) {
         viewer = findViewer();
         if (viewer.empty()) {
-            std::fputs("tarvexgl-fit: --show: no tarvexgl beside this program or on PATH\n", stderr);
+            printErrorLine({"--show: no tarvexgl beside this program or on PATH"});
             return 1;
         }
     }
 
-    TriangleMesh fitted;
-    std::string error;
-    if (!fitMeshFile(files[0], up, fitted, error)) {
-        std::fprintf(stderr, "tarvexgl-fit: %s\n", error.c_str());
-        return 1;
-    }
-    if (show) {
-        const int status = showInViewer(fitted, viewer, error);
-        if (status < 0) {
-            std::fprintf(stderr, "tarvexgl-fit: %s\n", error.c_str());
+    // Running out of memory anywhere below is one line like any other
+    // refusal (the readers name the counts they could not hold).
+    try {
+        TriangleMesh fitted;
+        std::string error;
+        if (!fitMeshFile(files[0], up, fitted, error)) {
+            printErrorLine({error});
             return 1;
         }
-        return status;
+        if (show) {
+            const int status = showInViewer(fitted, viewer, error);
+            if (status < 0) {
+                printErrorLine({error});
+                return 1;
+            }
+            return status;
+        }
+        const std::string output = files.size() == 2 ? files[1] : "-";
+        if (!writeOffFile(fitted, output, error)) {
+            printErrorLine({output, ": ", error});
+            return 1;
+        }
+        return 0;
+    } catch (const std::bad_alloc&) {
+        printErrorLine({files[0], ": not enough memory to fit this mesh (free some, or raise ulimit -v)"});
+    } catch (const std::exception& e) {
+        printErrorLine({files[0], ": cannot fit it: ", e.what()});
     }
-    const std::string output = files.size() == 2 ? files[1] : "-";
-    if (!writeOffFile(fitted, output, error)) {
-        std::fprintf(stderr, "tarvexgl-fit: %s: %s\n", output.c_str(), error.c_str());
-        return 1;
-    }
-    return 0;
+    return 1;
 }

@@ -1,0 +1,20 @@
+// Preloaded into tarvexgl-fit by fit_hostile_test: the library's import,
+// replaced by one that fails as a malformed file could make the library
+// fail, chosen by the file's name: "hang" waits forever, "bomb" allocates
+// without end, anything else aborts.
+#include <unistd.h>
+
+#include <assimp/Importer.hpp>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+const aiScene* Assimp::Importer::ReadFile(const char* file, unsigned int /*flags*/) {
+    if (std::strstr(file, "hang"))
+        for (;;) ::pause();
+    if (std::strstr(file, "bomb")) {
+        std::vector<std::vector<char>> taken;
+        for (;;) taken.emplace_back(std::size_t{64} << 20, 'x');  // touched, so it is really taken
+    }
+    std::abort();
+}
