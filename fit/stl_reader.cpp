@@ -30,20 +30,22 @@ bool isBinaryLength(std::string_view bytes) {
 bool startsWithSolid(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size() && (isBlank(bytes[i]) || bytes[i] == '\n')) ++i;
-    return sameWord(bytes.substr(i, 5), "solid") && (i + 5 == bytes.size() || isBlank(bytes[i + 5]) || bytes[i + 5] == '\n');
+    return sameWord(bytes.substr(i, 5), "solid") &&
+           (i + 5 == bytes.size() || isBlank(bytes[i + 5]) || bytes[i + 5] == '\n');
 }
 
 bool readBinary(std::string_view bytes, std::string_view path, PolygonMesh& mesh, std::string& error) {
     const std::string where(path);
     if (bytes.size() < headerBytes) {
-        error = where + ": header: expected the 84 bytes of a binary STL header, found " + std::to_string(bytes.size()) +
-                " bytes";
+        error = where + ": header: expected the 84 bytes of a binary STL header, found " +
+                std::to_string(bytes.size()) + " bytes";
         return false;
     }
     const std::uint32_t count = littleEndian32(bytes.data() + 80);
     if (!isBinaryLength(bytes)) {
-        error = where + ": facet count (byte 80): expected a count that the " + std::to_string(bytes.size() - headerBytes) +
-                " bytes after the header hold (50 a facet), found " + std::to_string(count);
+        error = where + ": facet count (byte 80): expected a count that the " +
+                std::to_string(bytes.size() - headerBytes) + " bytes after the header hold (50 a facet), found " +
+                std::to_string(count);
         return false;
     }
     if (count == 0) {
@@ -70,7 +72,10 @@ bool readBinary(std::string_view bytes, std::string_view path, PolygonMesh& mesh
                 const double bad = !std::isfinite(p.x) ? p.x : !std::isfinite(p.y) ? p.y : p.z;
                 error = where + ": facet " + std::to_string(f) + " of " + std::to_string(count) + " (byte " +
                         std::to_string(at - bytes.data()) + "): expected three finite coordinates for corner " +
-                        std::to_string(k) + ", found " + (std::isnan(bad) ? "nan" : bad > 0 ? "inf" : "-inf");
+                        std::to_string(k) + ", found " +
+                        (std::isnan(bad) ? "nan"
+                         : bad > 0       ? "inf"
+                                         : "-inf");
                 return false;
             }
             const std::int32_t v = addPosition(index, p);
@@ -106,7 +111,11 @@ bool fail(TextReader& r, const char* at, std::string_view expected) {
 bool expectWord(TextReader& r, std::string_view word) {
     const std::string_view token = nextToken(r.scan);
     if (sameWord(token, word)) return true;
-    return fail(r, token.data(), "'" + std::string(word) + "'");
+    // Appended: GCC 12 at -O3 sees a false overlap (-Wrestrict) in "'" + word.
+    std::string quoted(1, '\'');
+    quoted += word;
+    quoted += '\'';
+    return fail(r, token.data(), quoted);
 }
 
 bool readCoordinate(TextReader& r, double& value) {

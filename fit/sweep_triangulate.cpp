@@ -49,30 +49,35 @@ struct SweepKey {
     double u;
 };
 
+// An edge in the sweep's tree, its ends copied in so that comparisons do
+// not go back to the points: from vertex `index` (above) to the next (below).
+struct Edge {
+    PlanePoint a, b;
+    std::uint32_t index;
+};
+
 struct Sweep {
-    const Polygon& polygon;
     PlanePoint at{};
 
     // Where edge e crosses the sweep line. A level edge (turned by a hair,
     // it falls to the right) is met at the event point itself.
-    double edgeU(std::uint32_t e) const {
-        const PlanePoint a = polygon.p[e], b = polygon.p[polygon.next(e)];
-        if (a.v == b.v) return std::clamp(at.u, a.u, b.u);
-        if (at.v == a.v) return a.u;
-        if (at.v == b.v) return b.u;
-        return a.u + (b.u - a.u) * ((at.v - a.v) / (b.v - a.v));
+    double edgeU(const Edge& e) const {
+        if (e.a.v == e.b.v) return std::clamp(at.u, e.a.u, e.b.u);
+        if (at.v == e.a.v) return e.a.u;
+        if (at.v == e.b.v) return e.b.u;
+        return e.a.u + (e.b.u - e.a.u) * ((at.v - e.a.v) / (e.b.v - e.a.v));
     }
 };
 
 struct EdgeOrder {
     using is_transparent = void;
     const Sweep* sweep;
-    bool operator()(std::uint32_t a, std::uint32_t b) const {
+    bool operator()(const Edge& a, const Edge& b) const {
         const double ua = sweep->edgeU(a), ub = sweep->edgeU(b);
-        return ua < ub || (ua == ub && a < b);
+        return ua < ub || (ua == ub && a.index < b.index);
     }
-    bool operator()(std::uint32_t a, SweepKey k) const { return sweep->edgeU(a) < k.u; }
-    bool operator()(SweepKey k, std::uint32_t b) const { return k.u < sweep->edgeU(b); }
+    bool operator()(const Edge& a, SweepKey k) const { return sweep->edgeU(a) < k.u; }
+    bool operator()(SweepKey k, const Edge& b) const { return k.u < sweep->edgeU(b); }
 };
 
 bool classify(const Polygon& polygon, std::vector<Kind>& kind) {
@@ -96,19 +101,29 @@ using Diagonal = std::pair<std::uint32_t, std::uint32_t>;
 // The sweep proper: the diagonals that cut the polygon into monotone pieces.
 bool findDiagonals(const Polygon& polygon, const std::vector<Kind>& kind, std::vector<Diagonal>& diagonals) {
     const std::uint32_t n = polygon.n;
-    std::vector<std::uint32_t> order(n);
-    for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t i, std::uint32_t j) { return polygon.above(i, j); });
+    // Sorted as records of their own, without going back to the points for
+    // every comparison: the same order as Polygon::above.
+    struct Event {
+        double v, u;
+        std::uint32_t vertex;
+    };
+    std::vector<Event> events(n);
+    for (std::uint32_t i = 0; i < n; ++i) events[i] = {polygon.p[i].v, polygon.p[i].u, i};
+    std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        if (a.v != b.v) return a.v > b.v;
+        if (a.u != b.u) return a.u < b.u;
+        return a.vertex < b.vertex;
+    });
 
-    Sweep sweep{polygon};
-    std::set<std::uint32_t, EdgeOrder> tree(EdgeOrder{&sweep});
-    std::vector<std::set<std::uint32_t, EdgeOrder>::iterator> where(n, tree.end());
+    Sweep sweep;
+    std::set<Edge, EdgeOrder> tree(EdgeOrder{&sweep});
+    std::vector<std::set<Edge, EdgeOrder>::iterator> where(n, tree.end());
     // The helper of an edge: the lowest vertex seen so far between it and
     // the next edge to its right.
     std::vector<std::uint32_t> helper(n, 0);
 
     auto insert = [&](std::uint32_t e) {
-        where[e] = tree.insert(e).first;
+        where[e] = tree.insert({polygon.p[e], polygon.p[polygon.next(e)], e}).first;
         helper[e] = e;
     };
     // Ends edge e at vertex i; false when e is not in the tree.
@@ -123,13 +138,14 @@ bool findDiagonals(const Polygon& polygon, const std::vector<Kind>& kind, std::v
     auto helpLeft = [&](std::uint32_t i, bool evenFromSplit) {
         const auto it = tree.upper_bound(SweepKey{sweep.at.u});
         if (it == tree.begin()) return false;
-        const std::uint32_t j = *std::prev(it);
+        const std::uint32_t j = std::prev(it)->index;
         if (evenFromSplit || kind[helper[j]] == Kind::merge) diagonals.emplace_back(i, helper[j]);
         helper[j] = i;
         return true;
     };
 
-    for (const std::uint32_t i : order) {
+    for (const Event& event : events) {
+        const std::uint32_t i = event.vertex;
         sweep.at = polygon.p[i];
         const std::uint32_t incoming = polygon.prev(i);
         switch (kind[i]) {
