@@ -130,8 +130,8 @@ bool collectMeshes(const aiScene& scene, PolygonMesh& mesh, std::string& error) 
         for (unsigned k = 0; k < node->mNumMeshes; ++k) {
             const unsigned m = node->mMeshes[k];
             if (m >= scene.mNumMeshes) {
-                error = "a node names mesh " + std::to_string(m) + ", past the scene's " +
-                        std::to_string(scene.mNumMeshes);
+                error =
+                    "a node names mesh " + std::to_string(m) + ", past the scene's " + std::to_string(scene.mNumMeshes);
                 return false;
             }
             if (!appendMesh(scene.mMeshes[m], m, here, mesh, error)) return false;

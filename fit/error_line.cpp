@@ -19,7 +19,8 @@ std::size_t utf8Length(std::string_view s) {
     };
     if (lead >= 0xc2 && lead <= 0xdf) return continues(1, lead == 0xc2 ? 0xa0 : 0x80, 0xbf) ? 2 : 0;
     if (lead >= 0xe0 && lead <= 0xef) {
-        const unsigned low = lead == 0xe0 ? 0xa0 : 0x80, high = lead == 0xed ? 0x9f : 0xbf;  // no overlongs, no surrogates
+        const unsigned low = lead == 0xe0 ? 0xa0 : 0x80,
+                       high = lead == 0xed ? 0x9f : 0xbf;  // no overlongs, no surrogates
         return continues(1, low, high) && continues(2, 0x80, 0xbf) ? 3 : 0;
     }
     if (lead >= 0xf0 && lead <= 0xf4) {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -182,13 +183,12 @@ bool readMesh(int fd, PolygonMesh& mesh) {
     at += (faces + 1) * sizeof(std::int64_t);
     if (!readAt(fd, mesh.corners.data(), corners * sizeof(std::int32_t), at)) return false;
     if (mesh.faceStart.front() != 0 || mesh.faceStart.back() != static_cast<std::int64_t>(corners)) return false;
-    for (std::size_t f = 0; f < faces; ++f)
-        if (mesh.faceStart[f + 1] < mesh.faceStart[f]) return false;
-    for (const std::int32_t c : mesh.corners)
-        if (c < 0 || static_cast<std::uint64_t>(c) >= vertices) return false;
-    for (const Vertex& v : mesh.vertices)
-        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return false;
-    return true;
+    return std::is_sorted(mesh.faceStart.begin(), mesh.faceStart.end()) &&
+           std::all_of(mesh.corners.begin(), mesh.corners.end(),
+                       [&](std::int32_t c) { return c >= 0 && static_cast<std::uint64_t>(c) < vertices; }) &&
+           std::all_of(mesh.vertices.begin(), mesh.vertices.end(), [](const Vertex& v) {
+               return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+           });
 }
 
 std::string readMessage(int fd) {
@@ -239,7 +239,8 @@ bool importInChild(const std::string& path, std::uint64_t fileBytes, PolygonMesh
     Descriptor waitEnd{ends[0]}, childEnd{ends[1]};
     // A shell may have started this program with SIGCHLD ignored, which
     // would leave no status to collect.
-    struct sigaction defaultChild {}, saved {};
+    struct sigaction defaultChild {
+    }, saved{};
     defaultChild.sa_handler = SIG_DFL;
     sigemptyset(&defaultChild.sa_mask);
     ::sigaction(SIGCHLD, &defaultChild, &saved);

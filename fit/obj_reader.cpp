@@ -42,7 +42,7 @@ std::string_view objToken(TextScan& scan) {
         std::string_view token = tokenOnLine(scan);
         if (!token.empty() && token.front() == '#') {
             scan.p = std::find(scan.p, scan.end, '\n');
-            return {scan.p, 0};
+            return {scan.p, scan.p};
         }
         if (token.empty() || token.back() != '\\' || !atLineEnd(scan)) return token;
         skipLine(scan);
@@ -96,8 +96,8 @@ bool readFace(ObjReader& r, PolygonMesh& mesh, Forward& forward) {
             (index < 0 && -static_cast<std::int64_t>(index) > count))
             return fail(r, token.data(),
                         count == 0 ? std::string("a vertex index after a 'v'")
-                                   : "a vertex index in 1.." + std::to_string(count) + " or -" +
-                                         std::to_string(count) + "..-1");
+                                   : "a vertex index in 1.." + std::to_string(count) + " or -" + std::to_string(count) +
+                                         "..-1");
         const std::int64_t vertex = index > 0 ? index - 1 : count + index;
         // A later v may still supply it; checked once the file is read.
         if (vertex >= count && vertex > forward.index) forward = {vertex, token.data()};

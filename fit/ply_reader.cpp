@@ -23,10 +23,10 @@ struct TypeName {
     Type type;
 };
 constexpr TypeName typeNames[] = {
-    {"char", Type::int8},      {"int8", Type::int8},       {"uchar", Type::uint8},     {"uint8", Type::uint8},
-    {"short", Type::int16},    {"int16", Type::int16},     {"ushort", Type::uint16},   {"uint16", Type::uint16},
-    {"int", Type::int32},      {"int32", Type::int32},     {"uint", Type::uint32},     {"uint32", Type::uint32},
-    {"float", Type::float32},  {"float32", Type::float32}, {"double", Type::float64},  {"float64", Type::float64},
+    {"char", Type::int8},     {"int8", Type::int8},       {"uchar", Type::uint8},    {"uint8", Type::uint8},
+    {"short", Type::int16},   {"int16", Type::int16},     {"ushort", Type::uint16},  {"uint16", Type::uint16},
+    {"int", Type::int32},     {"int32", Type::int32},     {"uint", Type::uint32},    {"uint32", Type::uint32},
+    {"float", Type::float32}, {"float32", Type::float32}, {"double", Type::float64}, {"float64", Type::float64},
 };
 
 std::size_t sizeOf(Type t) {
@@ -85,8 +85,7 @@ struct Place {
 std::string describe(const Place& at) {
     if (at.afterRecords) return "after the last record";
     if (!at.element) return "header";
-    return std::string(at.element->name) + " " + std::to_string(at.record) + " of " +
-           std::to_string(at.element->count);
+    return std::string(at.element->name) + " " + std::to_string(at.record) + " of " + std::to_string(at.element->count);
 }
 
 std::string indexRange(const Header& h) {
@@ -189,8 +188,8 @@ bool readHeader(HeaderReader& r, Header& h, std::size_t& bodyStart) {
                 return failHeader(r, format.data(), "ascii, binary_little_endian or binary_big_endian");
             const std::string_view version = tokenOnLine(r.scan);
             double number = 0;
-            if (version.empty() || parseDoubleToken(version.data(), version.data() + version.size(), number) !=
-                                       NumberStatus::ok)
+            if (version.empty() ||
+                parseDoubleToken(version.data(), version.data() + version.size(), number) != NumberStatus::ok)
                 return failHeader(r, version.data(), "the format's version, such as 1.0");
             formatSeen = true;
         } else if (keyword == "element") {
@@ -201,7 +200,8 @@ bool readHeader(HeaderReader& r, Header& h, std::size_t& bodyStart) {
             element.countAt = count.data();
             if (!parseCount(count, element.count)) return failHeader(r, count.data(), "the element's count");
             const auto known = [&](Kind kind) {
-                return std::any_of(h.elements.begin(), h.elements.end(), [kind](const Element& e) { return e.kind == kind; });
+                return std::any_of(h.elements.begin(), h.elements.end(),
+                                   [kind](const Element& e) { return e.kind == kind; });
             };
             if (element.name == "vertex" && !known(Kind::vertex)) element.kind = Kind::vertex;
             if (element.name == "face" && !known(Kind::face)) element.kind = Kind::face;
@@ -241,8 +241,7 @@ bool readHeader(HeaderReader& r, Header& h, std::size_t& bodyStart) {
 // binary; a character and a separator a value in text.
 std::uint64_t fewestBytes(const Element& e, Format format) {
     std::uint64_t bytes = 0;
-    for (const Property& p : e.properties)
-        bytes += format == Format::text ? 2 : sizeOf(p.list ? p.countType : p.type);
+    for (const Property& p : e.properties) bytes += format == Format::text ? 2 : sizeOf(p.list ? p.countType : p.type);
     return bytes;
 }
 
@@ -343,8 +342,7 @@ bool readBinaryRecord(BinaryReader& r, const Header& h, const Element& e, Polygo
             if (!need(r, size)) return false;
             if (p.role != Role::skip) {
                 const double value = valueAt(p.type, r.data + r.at, r.swap);
-                if (!std::isfinite(value))
-                    return failBinary(r, r.at, "a finite coordinate", shown(value));
+                if (!std::isfinite(value)) return failBinary(r, r.at, "a finite coordinate", shown(value));
                 Vertex& v = mesh.vertices[r.place.record];
                 (p.role == Role::x ? v.x : p.role == Role::y ? v.y : v.z) = value;
             }
@@ -379,8 +377,8 @@ bool readBinaryRecord(BinaryReader& r, const Header& h, const Element& e, Polygo
 bool readBinaryBody(std::string_view bytes, std::size_t bodyStart, std::string_view path, const Header& h,
                     PolygonMesh& mesh, std::string& error) {
     const bool bigEndian = h.format == Format::bigEndian;
-    BinaryReader r{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bodyStart,
-                   bigEndian != (std::endian::native == std::endian::big), {path}, error};
+    BinaryReader r{reinterpret_cast<const unsigned char*>(bytes.data()),   bytes.size(), bodyStart,
+                   bigEndian != (std::endian::native == std::endian::big), {path},       error};
     for (const Element& e : h.elements) {
         if (e.properties.empty()) continue;
         r.place.element = &e;
@@ -388,7 +386,8 @@ bool readBinaryBody(std::string_view bytes, std::size_t bodyStart, std::string_v
             if (!readBinaryRecord(r, h, e, mesh)) return false;
     }
     r.place.afterRecords = true;
-    if (r.at != r.size) return failBinary(r, r.at, "the end of the file", std::to_string(r.size - r.at) + " more bytes");
+    if (r.at != r.size)
+        return failBinary(r, r.at, "the end of the file", std::to_string(r.size - r.at) + " more bytes");
     return true;
 }
 
@@ -401,8 +400,8 @@ struct TextReader {
 };
 
 bool failText(TextReader& r, const char* at, std::string_view expected) {
-    r.error = std::string(r.place.path) + ":" + std::to_string(lineAt(r.scan, at)) + ": " + describe(r.place) +
-              ": expected ";
+    r.error =
+        std::string(r.place.path) + ":" + std::to_string(lineAt(r.scan, at)) + ": " + describe(r.place) + ": expected ";
     r.error += expected;
     r.error += ", found " + foundAt(r.scan, at);
     return false;
@@ -414,7 +413,6 @@ bool readNumberToken(TextReader& r, double& value) {
         return failText(r, token.data(), "a number");
     return true;
 }
-
 
 bool readTextRecord(TextReader& r, const Header& h, const Element& e, PolygonMesh& mesh) {
     for (const Property& p : e.properties) {
@@ -497,7 +495,8 @@ bool readPly(std::string_view bytes, std::string_view path, PolygonMesh& mesh, s
     try {
         mesh.vertices.resize(static_cast<std::size_t>(h.vertexCount));
         mesh.faceStart.reserve(static_cast<std::size_t>(h.faceCount) + 1);
-        mesh.corners.reserve(std::min<std::size_t>(3 * static_cast<std::size_t>(h.faceCount), bytes.size() - bodyStart));
+        mesh.corners.reserve(
+            std::min<std::size_t>(3 * static_cast<std::size_t>(h.faceCount), bytes.size() - bodyStart));
     } catch (const std::bad_alloc&) {
         mesh = PolygonMesh{};
         error = std::string(path) + ": not enough memory for " + std::to_string(h.vertexCount) + " vertices and " +

@@ -20,13 +20,13 @@ std::string_view takeToken(TextScan& scan) {
 
 std::string_view tokenOnLine(TextScan& scan) {
     while (scan.p != scan.end && isBlank(*scan.p)) ++scan.p;
-    if (scan.p == scan.end || *scan.p == '\n') return {scan.p, 0};
+    if (scan.p == scan.end || *scan.p == '\n') return {scan.p, scan.p};
     return takeToken(scan);
 }
 
 std::string_view nextToken(TextScan& scan) {
     while (scan.p != scan.end && (isBlank(*scan.p) || *scan.p == '\n')) ++scan.p;
-    if (scan.p == scan.end) return {scan.p, 0};
+    if (scan.p == scan.end) return {scan.p, scan.p};
     return takeToken(scan);
 }
 

@@ -214,6 +214,7 @@ void clipEars(const std::vector<Point>& points, std::span<const std::int32_t> co
 bool cutBySweep(const std::vector<Point>& points, std::span<const std::int32_t> corners,
                 std::vector<Triangle>& triangles) {
     const std::size_t n = points.size();
+    if (n < 3) return false;
     std::vector<std::uint32_t> kept;
     kept.reserve(n);
     for (std::size_t i = 0; i < n; ++i)

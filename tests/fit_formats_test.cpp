@@ -171,7 +171,8 @@ std::string base64(const std::string& bytes) {
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
         std::uint32_t group = 0;
-        for (std::size_t k = 0; k < 3; ++k) group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0U);
+        for (std::size_t k = 0; k < 3; ++k)
+            group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0U);
         for (std::size_t k = 0; k < 4; ++k) out += k <= n ? digits[(group >> (18 - 6 * k)) & 63] : '=';
     }
     return out;
@@ -243,7 +244,7 @@ TEST(FitFormats, FormatsComeInSharedTriangulatedAndUpright) {
         {"tetra-upper-case.STL", asciiStl("FACET", "VERTEX"), 4, 4, 2.5},
         {"tetra-binary.stl", binaryStl("binary tetra"), 4, 4, 2.5},
         {"tetra-binary-solid.stl", binaryStl("solid tetra"), 4, 4, 2.5},  // binary, whatever its header says
-        {"tetra.gltf", gltf(), 8, 8, 10.0 / 12},                           // both nodes' copies
+        {"tetra.gltf", gltf(), 8, 8, 10.0 / 12},                          // both nodes' copies
         {"tetra.dae", collada, 4, 4, 2.5},
     };
     const ScratchFolder folder("fit-formats");

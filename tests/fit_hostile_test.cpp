@@ -240,13 +240,17 @@ TEST(FitHostile, ControlCharactersInNamesAreShownEscapedInEveryMessage) {
         std::string err;
         int status;
     } cases[] = {
-        {{"no\nsuch\r\x1b[2J.off"}, "tarvexgl-fit: no\\x0asuch\\x0d\\x1b[2J.off: cannot open: No such file or directory\n", 1},
+        {{"no\nsuch\r\x1b[2J.off"},
+         "tarvexgl-fit: no\\x0asuch\\x0d\\x1b[2J.off: cannot open: No such file or directory\n",
+         1},
         {{input, folder.path + "/caf\xc3\xa9\xc2\x9b\x9b/out.off"},
-         "tarvexgl-fit: " + folder.path + "/caf\xc3\xa9\\xc2\\x9b\\x9b/out.off: cannot create a file beside it: No such file "
-         "or directory\n",
+         "tarvexgl-fit: " + folder.path +
+             "/caf\xc3\xa9\\xc2\\x9b\\x9b/out.off: cannot create a file beside it: No such file "
+             "or directory\n",
          1},
         {{"--up", "\x1b]0;title\x07", input},
-         "tarvexgl-fit: --up takes x, y, z, -x, -y or -z, not '\\x1b]0;title\\x07' (see tarvexgl-fit --help)\n", 2},
+         "tarvexgl-fit: --up takes x, y, z, -x, -y or -z, not '\\x1b]0;title\\x07' (see tarvexgl-fit --help)\n",
+         2},
     };
     for (const auto& c : cases) {
         const ProcessResult r = runLimited(c.args);
@@ -274,9 +278,10 @@ TEST(FitHostile, NumbersAtTheEndsOfTheRangeOfADoubleAreFramedLikeAnyOther) {
                 EXPECT_NEAR(framed[v][axis], expected[v][axis], scale < 1e-320 ? 0.2 : 1e-9) << "vertex " << v;
     }
     // A polygon that is not convex, near the largest doubles: cut and framed.
-    const ProcessResult l = runLimited({folder.write(
-        "l.off", "OFF\n6 1 0\n-1e308 -1e308 0\n1e308 -1e308 0\n1e308 -3e307 0\n-3e307 -3e307 0\n-3e307 1e308 0\n"
-                 "-1e308 1e308 0\n6 0 1 2 3 4 5\n")});
+    const ProcessResult l = runLimited(
+        {folder.write("l.off",
+                      "OFF\n6 1 0\n-1e308 -1e308 0\n1e308 -1e308 0\n1e308 -3e307 0\n-3e307 -3e307 0\n-3e307 1e308 0\n"
+                      "-1e308 1e308 0\n6 0 1 2 3 4 5\n")});
     ASSERT_EQ(l.exitStatus, 0) << l.err;
     EXPECT_EQ(l.out.rfind("OFF\n6 4 0\n", 0), 0u) << l.out;
     for (const Vertex3& p : verticesOf(l.out))
@@ -318,7 +323,8 @@ TEST(FitHostile, OutputNamesAndLinksAreWrittenThrough) {
     fs::create_symlink("loop.off", folder.path + "/loop.off");
     r = runLimited({input, folder.path + "/loop.off"});
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, "tarvexgl-fit: " + folder.path + "/loop.off: cannot write it: Too many levels of symbolic links\n");
+    EXPECT_EQ(r.err,
+              "tarvexgl-fit: " + folder.path + "/loop.off: cannot write it: Too many levels of symbolic links\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()), 6)
         << "a temporary file was left";
 }
@@ -370,8 +376,8 @@ TEST(FitHostile, RunningOutOfMemoryIsOneLineThatSaysSo) {
     for (int i = 0; i < 1000000; ++i) text << " " << i;
     text << "\n";
     const std::string path = folder.write("round.off", text.str());
-    const std::vector<std::string> argv = {"/bin/sh", "-c", "ulimit -v 100000; exec \"$0\" \"$@\"", fit, path,
-                                           folder.path + "/out.off"};
+    const std::vector<std::string> argv = {"/bin/sh", "-c", "ulimit -v 100000; exec \"$0\" \"$@\"",
+                                           fit,       path, folder.path + "/out.off"};
     const ProcessResult r = runProcess(argv, "", 120);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitStatus, 1);

@@ -96,8 +96,7 @@ void expectTriangulation(const std::vector<Point2>& polygon, const std::vector<T
         const auto range = std::equal_range(sides.begin(), sides.end(), std::pair{from, to});
         return range.second - range.first;
     };
-    for (std::size_t k = 0; k < sides.size(); ++k) {
-        const auto [from, to] = sides[k];
+    for (const auto& [from, to] : sides) {
         const bool edge = to == (from + 1) % n;
         ASSERT_EQ(count(from, to), 1) << "side " << from << " " << to << " is in more than one triangle";
         ASSERT_EQ(count(to, from), edge ? 0 : 1)

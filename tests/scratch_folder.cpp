@@ -1,8 +1,7 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -17,7 +16,7 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string ScratchFolder::write(std::string_view name, std::string_view contents) const {
-    const std::string file = path + "/" + std::string(name);
+    std::string file = path + "/" + std::string(name);
     std::ofstream out(file, std::ios::binary);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
     return file;
