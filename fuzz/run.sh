@@ -1,7 +1,7 @@
 #!/bin/sh
 # make fuzz: runs the OFF reader's fuzz target for a set time on one core,
 # then says how many inputs it ran, what it covered of the reader, and what
-# it found.
+# it found; then tarvexgl-fit's STL, PLY and OBJ target for as long.
 #
 #   fuzz/run.sh BUILD_DIR SECONDS
 #
@@ -30,6 +30,15 @@ status=0
     -artifact_prefix="$build/artifacts/" >"$build/fuzz.log" 2>&1 || status=$?
 
 grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done ' "$build/fuzz.log" || true
+
+# Then tarvexgl-fit's STL, PLY and OBJ readers (and the cutting and framing
+# after them) for as long, from their regression inputs.
+mkdir -p "$build/fit-corpus"
+fitStatus=0
+"$build/fit_formats_fuzz" "$build/fit-corpus" "$src/fuzz/fit-regressions" \
+    -max_len=16384 -timeout=5 -rss_limit_mb=2048 -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$build/artifacts/" >"$build/fit-fuzz.log" 2>&1 || fitStatus=$?
+grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|^Done ' "$build/fit-fuzz.log" || true
 # What the corpus (and the seeds at full length) covers of the reader's code.
 rm -f "$build"/coverage.prof*
 LLVM_PROFILE_FILE="$build/coverage.profraw" "$build/off_reader_coverage" "$build/corpus" "$build/seeds" >/dev/null ||
@@ -39,9 +48,14 @@ echo "Coverage of the parsing code by the corpus:"
 llvm-cov-14 report "$build/off_reader_coverage" -instr-profile="$build/coverage.profdata" \
     "$src/mesh/off_reader.cpp" "$src/mesh/off_fast_reader.cpp" "$src/mesh/file_bytes.cpp" \
     "$src/mesh/number_token.cpp" "$src/mesh/normals.cpp"
+if [ "$fitStatus" -ne 0 ]; then
+    echo "fuzz: fit_formats_fuzz failed (status $fitStatus); the input is in $build/artifacts, the log in $build/fit-fuzz.log" >&2
+    grep -E '^(==[0-9]+==ERROR|fit_formats_fuzz:|SUMMARY)' "$build/fit-fuzz.log" >&2 || true
+    [ "$status" -ne 0 ] || exit 1
+fi
 if [ "$status" -ne 0 ]; then
     echo "fuzz: the target failed (status $status); the input is in $build/artifacts, the log in $build/fuzz.log" >&2
     grep -E '^(==[0-9]+==ERROR|off_reader_fuzz:|SUMMARY)' "$build/fuzz.log" >&2 || true
     exit 1
 fi
-echo "fuzz: nothing found in $seconds s; log in $build/fuzz.log"
+echo "fuzz: nothing found in $seconds s for each target; logs in $build/fuzz.log and $build/fit-fuzz.log"
