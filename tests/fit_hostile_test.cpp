@@ -360,6 +360,13 @@ TEST(FitHostile, TheImportersFaultsStayInItsProcess) {
         }
         EXPECT_FALSE(fs::exists(folder.path + "/out.off"));
     }
+    // The allocations were stopped by the importer's own limit (512 MiB and
+    // what the program had mapped), well before the 2 GiB of ulimit -v.
+    std::ifstream taken(folder.path + "/bomb.glb.taken");
+    std::size_t bytes = 0;
+    ASSERT_TRUE(taken >> bytes);
+    EXPECT_GE(bytes, std::size_t{256} << 20);
+    EXPECT_LT(bytes, std::size_t{1} << 30);
 }
 
 TEST(FitHostile, RunningOutOfMemoryIsOneLineThatSaysSo) {
