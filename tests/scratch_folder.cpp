@@ -1,6 +1,7 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
