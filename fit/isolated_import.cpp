@@ -186,9 +186,8 @@ bool readMesh(int fd, PolygonMesh& mesh) {
     return std::is_sorted(mesh.faceStart.begin(), mesh.faceStart.end()) &&
            std::all_of(mesh.corners.begin(), mesh.corners.end(),
                        [&](std::int32_t c) { return c >= 0 && static_cast<std::uint64_t>(c) < vertices; }) &&
-           std::all_of(mesh.vertices.begin(), mesh.vertices.end(), [](const Vertex& v) {
-               return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-           });
+           std::all_of(mesh.vertices.begin(), mesh.vertices.end(),
+                       [](const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); });
 }
 
 std::string readMessage(int fd) {
