@@ -259,6 +259,31 @@ TEST(FitHostile, ControlCharactersInNamesAreShownEscapedInEveryMessage) {
     }
 }
 
+TEST(FitHostile, AFifoThatAFileNamesIsNeverWaitedOn) {
+    // A FIFO nobody writes, named by an OBJ's material library (never
+    // opened: the reader has no use for materials) and by a glTF's buffer
+    // (the importer opens regular files only): neither run waits on it.
+    const ScratchFolder folder("fit-hostile-fifo");
+    ASSERT_EQ(::mkfifo((folder.path + "/fifo").c_str(), 0600), 0);
+    const ProcessResult obj =
+        runLimited({folder.write("materials.obj", "mtllib fifo\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n")});
+    EXPECT_EQ(obj.exitStatus, 0) << obj.err;
+    EXPECT_EQ(obj.out.rfind("OFF\n3 1 0\n", 0), 0u);
+    const std::string gltf = folder.write(
+        "buffer.gltf",
+        R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"mesh": 0}],
+            "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
+            "buffers": [{"byteLength": 36, "uri": "fifo"}],
+            "bufferViews": [{"buffer": 0, "byteLength": 36}],
+            "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3",
+                           "min": [0, 0, 0], "max": [1, 1, 0]}]})");
+    const ProcessResult refused = runLimited({gltf});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err.rfind("tarvexgl-fit: " + gltf + ": ", 0), 0u) << refused.err;
+    EXPECT_EQ(refused.err.find("the importer failed"), std::string::npos) << "it waited on the FIFO: " << refused.err;
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+}
+
 TEST(FitHostile, NumbersAtTheEndsOfTheRangeOfADoubleAreFramedLikeAnyOther) {
     // A triangle a few units across, and the same about 1e308 and 1e-310
     // across (below the smallest normal double): framed alike, to rounding.
