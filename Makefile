@@ -141,7 +141,10 @@ package: build
 # idle for 5 s before each load (as when a user types the path), the
 # file manager's wait for a thumbnail of the 100k-face torus, then under
 # Xvfb the frame cost and the wait from the path entered to the first frame
-# (the window idle 5 s first). BENCH_QUICK=1 runs fewer meshes and rounds
+# (the window idle 5 s first). tarvexgl-fit is measured on the 1M-face torus
+# as OFF and as binary STL, binary PLY and OBJ (written beside it), each
+# against the viewer's load of the OFF in the same rounds, and on single
+# polygons of 10k to 1M corners. BENCH_QUICK=1 runs fewer meshes and rounds
 # (about a minute). degenerate-1m is one vertex named by every corner of a
 # million faces (8 MB).
 BENCH_BUILD ?= build-bench
@@ -172,7 +175,8 @@ $(BENCH_MESHES)/%.off: | bench-build
 bench: bench-build $(foreach m,$(BENCH_NAMES),$(BENCH_MESHES)/$(m).off)
 	$(BENCH_BUILD)/bench/load_bench --runs $(BENCH_RUNS) $(foreach m,$(BENCH_NAMES),$(BENCH_MESHES)/$(m).off)
 	$(BENCH_BUILD)/bench/load_bench --runs $(BENCH_IDLE_RUNS) --pause 5 $(BENCH_MESHES)/torus-1m.off
-	$(BENCH_BUILD)/bench/fit_bench --runs $(BENCH_RUNS) $(BENCH_MESHES)/torus-1m.off
+	$(BENCH_BUILD)/bench/fit_bench --runs $(BENCH_RUNS) --formats $(BENCH_MESHES)/torus-1m.off
+	$(BENCH_BUILD)/bench/fit_bench --runs $(BENCH_RUNS) --polygons
 	LIBGL_ALWAYS_SOFTWARE=1 $(BENCH_BUILD)/bench/thumbnail_bench --shot $(BENCH_BUILD)/tarvexgl-shot --runs $(BENCH_RUNS) \
 	  $(BENCH_MESHES)/torus-100k.off
 	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) $(BENCH_BUILD)/bench/frame_bench --frames $(BENCH_RUNS) $(BENCH_MESHES)/torus-1m.off

@@ -1,18 +1,31 @@
-// Every other mesh format, through the Open Asset Import Library (assimp):
-// OBJ, PLY and STL, and whatever else it reads.
+// The formats of the Open Asset Import Library (assimp) that tarvexgl-fit
+// has no reader of its own for (glTF, Collada, FBX, 3DS, ...). This runs
+// inside the child process of fit/isolated_import.h, never in tarvexgl-fit
+// itself: the library's record on malformed files is long.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "fit/polygon_mesh.h"
 
-// Reads the file at `path` into `mesh`: the positions of every mesh in the
-// scene, moved by the transforms of the nodes that hold them, and its faces
-// as polygons (not triangulated here, so that every format goes through the
-// same triangulation). Vertices at the same position within one mesh are
-// joined: formats such as STL repeat a corner for every face that has it,
-// and the viewer can only shade smoothly across faces that share a vertex.
-// Faces of one or two corners (points and lines) come along and are dropped
-// with the others later. On failure returns false with assimp's reason, on
-// one line, in `error`. Coordinates are finite when it returns true.
-bool importWithAssimp(const std::string& path, PolygonMesh& mesh, std::string& error);
+// Reads the file at `path` into `mesh`: the positions of every mesh the
+// scene's nodes hold, moved by the nodes' transforms (a mesh that several
+// nodes hold comes once for each), and their faces as polygons (triangulated
+// later, as every format is), with the corners at one position joined
+// (fit/join_positions.h). Faces of one or two corners (points and lines)
+// come along and are dropped with the others later.
+//
+// The library is asked to check what it built (aiProcess_ValidateDataStructure)
+// and nothing else; what it hands back is checked again here before anything
+// is taken from it: every pointer, count and index, and every position finite
+// once moved. The library opens only regular files, so that a name in the
+// file (an OBJ's material library, a glTF's buffer) cannot make it wait on a
+// FIFO or read a device; `opened`, when given, is told the name and size of
+// each file it opens.
+//
+// On failure returns false with one line, the reason without the path, in
+// `error`.
+bool importWithAssimp(const std::string& path, PolygonMesh& mesh, std::string& error,
+                      const std::function<void(const char* file, std::uint64_t bytes)>& opened = {});

@@ -1,16 +1,20 @@
 // tarvexgl-fit: turns a mesh in any common format into an OFF file that the
-// tarvexgl viewer shows whole and large, or shows it straight away. main is
-// the whole pipeline, one step a line.
-#include <cstdio>
+// tarvexgl viewer shows whole and large, or shows it straight away. fitMesh
+// is the whole pipeline, one step a line.
+#include <exception>
+#include <new>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "fit/crease.h"
+#include "fit/error_line.h"
 #include "fit/framing.h"
 #include "fit/mesh_file.h"
 #include "fit/off_writer.h"
 #include "fit/options.h"
 #include "fit/orient.h"
+#include "fit/safe_range.h"
 #include "fit/shot_picture.h"
 #include "fit/show_viewer.h"
 #include "fit/triangle_mesh.h"
@@ -19,7 +23,7 @@
 namespace {
 
 int fail(const std::string& what) {
-    std::fprintf(stderr, "tarvexgl-fit: %s\n", what.c_str());
+    printErrorLine({what});
     return 1;
 }
 
@@ -27,7 +31,7 @@ int fail(const std::string& what) {
 // to mend the file itself.
 void tellWhatChanged(const std::string& path, const OrientationChanges& changes) {
     const std::string changed = describeChanges(changes);
-    if (!changed.empty()) std::fprintf(stderr, "tarvexgl-fit: %s: %s\n", path.c_str(), changed.c_str());
+    if (!changed.empty()) printErrorLine({path, ": ", changed});
 }
 
 int writeFitted(const TriangleMesh& mesh, const std::string& output) {
@@ -53,21 +57,14 @@ int deliver(const TriangleMesh& mesh, const Options& options, const std::string&
     return writeFitted(mesh, options.output);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Options options;
-    if (const std::optional<int> status = readOptions(argc, argv, options)) return *status;
-    // Looked for first, so that a missing viewer is said before the work.
-    const std::string viewer = options.show ? findViewer() : "";
-    if (options.show && viewer.empty()) return fail("--show: no tarvexgl beside this program or on PATH");
-
+int fitMesh(const Options& options, const std::string& viewer) {
     const std::string& path = options.input;
     std::string error;
     PolygonMesh polygons;
     UpAxis formatUp{};
     TriangleMesh mesh;
     if (!readMeshFile(path, polygons, formatUp, error)) return fail(error);
+    scaleIntoSafeRange(polygons.vertices);
     // On the polygons as listed: the two copies of a double-sided quad, cut
     // into triangles, need not share a diagonal.
     const OrientationChanges oriented = orientOutward(polygons);
@@ -78,4 +75,23 @@ int main(int argc, char** argv) {
     if (!frameForViewer(mesh.vertices, error)) return fail(path + ": " + error);
     tellWhatChanged(path, oriented);
     return deliver(mesh, options, viewer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const std::optional<int> status = readOptions(argc, argv, options)) return *status;
+    // Looked for first, so that a missing viewer is said before the work.
+    const std::string viewer = options.show ? findViewer() : "";
+    if (options.show && viewer.empty()) return fail("--show: no tarvexgl beside this program or on PATH");
+    // Running out of memory anywhere in the pipeline is one line like any
+    // other refusal (the readers name the counts they could not hold).
+    try {
+        return fitMesh(options, viewer);
+    } catch (const std::bad_alloc&) {
+        return fail(options.input + ": not enough memory to fit this mesh (free some, or raise ulimit -v)");
+    } catch (const std::exception& e) {
+        return fail(options.input + ": cannot fit it: " + e.what());
+    }
 }

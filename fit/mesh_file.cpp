@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "fit/assimp_import.h"
+#include "fit/other_formats.h"
 #include "fit/polygon_off.h"
 #include "fit/read_file.h"
 
@@ -46,11 +46,7 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, UpAxis& formatUp, 
     // read. A pipe or device is read as OFF, the one format read as a stream.
     const bool off = !S_ISREG(info.st_mode) || hasExtension(path, ".off") || startsAsOff(path);
     formatUp = off || hasExtension(path, ".stl") ? UpAxis::z : UpAxis::y;
-    if (!off) {
-        if (importWithAssimp(path, mesh, error)) return true;
-        error = path + ": " + error;
-        return false;
-    }
+    if (!off) return readOtherFormat(path, mesh, error);
     FileBytes bytes;
     if (!readWholeFile(path, bytes, error)) {
         error = path + ": " + error;

@@ -13,11 +13,12 @@
 // glTF and most modelling programs).
 //
 // OFF (by its .off name, any case, or by its keyword) goes through our own
-// reader (fit/polygon_off.h); anything else through assimp. A pipe or device
-// (/dev/stdin) is taken as OFF, since assimp needs a file it can seek in.
+// reader (fit/polygon_off.h); anything else through fit/other_formats.h. A
+// pipe or device (/dev/stdin) is taken as OFF, the one format read as a
+// stream.
 //
 // On failure returns false with one line in `error` that starts with the path:
-//   <path>:<line>: <record>: expected ..., found '...'   (OFF)
-//   <path>: <assimp's reason>                              (other formats)
-//   <path>: cannot open: <reason>                          (either)
+//   <path>:<line>: <record>: expected ..., found '...'   (OFF, STL, PLY, OBJ)
+//   <path>: the importer failed (...)                      (other formats)
+//   <path>: cannot open: <reason>                          (any)
 bool readMeshFile(const std::string& path, PolygonMesh& mesh, UpAxis& formatUp, std::string& error);

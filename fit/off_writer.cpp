@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -60,6 +61,42 @@ bool formatOff(const TriangleMesh& mesh, Flush flush) {
     return flush(std::string_view(buffer.data(), static_cast<std::size_t>(p - buffer.data())));
 }
 
+// The file that `path` names once every symbolic link on the way is
+// followed, whether that file exists yet or not (a dangling link names the
+// file to create). A link is read relative to the folder it is in.
+bool followLinks(const std::string& path, std::string& target, std::string& error) {
+    target = path;
+    for (int hops = 0;; ++hops) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+        if (hops == 40) {  // as the kernel counts
+            error = "cannot write it: " + std::string(std::strerror(ELOOP));
+            return false;
+        }
+        std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
+            error = "cannot follow the link: " + std::string(std::strerror(n < 0 ? errno : ENAMETOOLONG));
+            return false;
+        }
+        link.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = target.rfind('/');
+        target = link.starts_with('/') || slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
+    }
+}
+
+// mkstemp's template for a file beside `target`: its name with ".XXXXXX"
+// added, the name shortened where that would be longer than a name can be.
+std::string temporaryBeside(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t room = (longest > 0 ? static_cast<std::size_t>(longest) : NAME_MAX) - 7;
+    if (name.size() > room) name.resize(room);
+    return (slash == std::string::npos ? std::string() : folder) + name + ".XXXXXX";
+}
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -84,7 +121,12 @@ std::string offText(const TriangleMesh& mesh) {
 }
 
 bool writeOff(const TriangleMesh& mesh, int fd) {
-    return formatOff(mesh, [fd](std::string_view chunk) { return writeAll(fd, chunk); });
+    try {
+        return formatOff(mesh, [fd](std::string_view chunk) { return writeAll(fd, chunk); });
+    } catch (const std::bad_alloc&) {  // the buffer: the caller removes what it made
+        errno = ENOMEM;
+        return false;
+    }
 }
 
 bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string& error) {
@@ -94,8 +136,7 @@ bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string
         return false;
     }
     // A device or a pipe (/dev/null, a FIFO) is written as it is: renaming
-    // a file over it would replace it. A symbolic link is followed, so that
-    // the file it names is replaced and the link stays.
+    // a file over it would replace it.
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         if (S_ISDIR(info.st_mode)) {
@@ -109,14 +150,11 @@ bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string
         if (!ok) error = "cannot write it: " + std::string(std::strerror(savedErrno));
         return ok;
     }
-    std::string target = path;
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved)) target = resolved;
-    }
+    std::string target;
+    if (!followLinks(path, target, error)) return false;
     // Beside the output, so that the rename stays on one file system and
     // replaces the file in one step.
-    std::string temporary = target + ".XXXXXX";
+    std::string temporary = temporaryBeside(target);
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         error = "cannot create a file beside it: " + std::string(std::strerror(errno));

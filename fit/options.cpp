@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fit/error_line.h"
+
 namespace {
 
 constexpr const char* usage =
@@ -37,23 +39,24 @@ constexpr const char* usage =
     "  --version     the version.\n"
     "\n"
     "Formats: OFF (text and binary, COFF/NOFF/STOFF/4OFF/nOFF, comments,\n"
-    "colours, polygons) by its own reader; OBJ, PLY, STL and the other formats\n"
-    "of the Open Asset Import Library through that library.\n"
+    "colours, polygons), STL, PLY and OBJ by readers of its own; the other\n"
+    "formats of the Open Asset Import Library through that library, run apart\n"
+    "with limits on its memory and time (see the manual).\n"
     "\n"
     "Faces are made to agree in winding with the faces they share edges with;\n"
     "a closed part that was inside out is turned; a face listed twice (as\n"
     "double-sided faces are) is kept once. Polygons become triangles that cover\n"
     "them exactly, facing the same way. Faces of fewer than three corners\n"
     "(points and edges) have no surface and are dropped; so are vertices no\n"
-    "face uses. A polygon that is not convex and has more than 100000 corners\n"
-    "is refused.\n"
+    "face uses. A polygon of more than 2000 corners that crosses or touches\n"
+    "itself is refused.\n"
     "\n"
     "When faces were turned or merged, one line on standard error says so. On\n"
     "input that cannot be read, or holds no face, one line on standard error and\n"
     "exit status 1; OUTPUT is then left as it was. Usage errors: status 2.\n";
 
 int usageError(const std::string& what) {
-    std::fprintf(stderr, "tarvexgl-fit: %s (see tarvexgl-fit --help)\n", what.c_str());
+    printErrorLine({what, " (see tarvexgl-fit --help)"});
     return 2;
 }
 

@@ -18,9 +18,9 @@ bool triangulateFaces(PolygonMesh&& polygons, TriangleMesh& mesh, std::string& e
     if (refused >= 0) {
         const auto f = static_cast<std::size_t>(refused);
         error = "face " + std::to_string(refused) + " of " + std::to_string(polygons.faceCount()) +
-                ": expected a polygon of at most " + std::to_string(maxClippedCorners) +
-                " corners or a convex one, found one of " +
-                std::to_string(polygons.faceStart[f + 1] - polygons.faceStart[f]) + " corners that is not convex";
+                ": expected a polygon that does not cross itself, or one of at most " +
+                std::to_string(maxClippedCorners) + " corners, found one of " +
+                std::to_string(polygons.faceStart[f + 1] - polygons.faceStart[f]) + " corners that crosses or touches itself";
         return false;
     }
     if (mesh.triangles.empty()) {

@@ -4,13 +4,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "fit/safe_range.h"
+#include "fit/sweep_triangulate.h"
+
 namespace {
 
-struct Point {
-    double u, v;
-};
-
-double cross(Point a, Point b, Point c) { return (b.u - a.u) * (c.v - a.v) - (b.v - a.v) * (c.u - a.u); }
+using Point = PlanePoint;
 
 bool samePoint(Point a, Point b) { return a.u == b.u && a.v == b.v; }
 
@@ -24,13 +23,26 @@ bool inTriangle(Point p, Point a, Point b, Point c) {
 // normal is zero: the polygon has no area.
 bool projectToPlane(const std::vector<Vertex>& vertices, std::span<const std::int32_t> corners,
                     std::vector<Point>& points) {
-    // Relative to the first corner, so that far-off polygons keep their digits.
-    const Vertex& o = vertices[static_cast<std::size_t>(corners[0])];
-    double n[3] = {0, 0, 0};
     const std::size_t count = corners.size();
-    for (std::size_t i = 0; i < count; ++i) {
+    // Near the ends of a double's range, the products below would overflow or
+    // vanish: such a polygon is scaled by a power of two first, which changes
+    // no turn and no sign.
+    double largest = 0;
+    for (const std::int32_t c : corners) {
+        const Vertex& p = vertices[static_cast<std::size_t>(c)];
+        largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+    }
+    const int exponent = safeScaleExponent(largest);
+    auto corner = [&](std::size_t i) {
         const Vertex& p = vertices[static_cast<std::size_t>(corners[i])];
-        const Vertex& q = vertices[static_cast<std::size_t>(corners[(i + 1) % count])];
+        if (exponent == 0) return p;
+        return Vertex{std::ldexp(p.x, exponent), std::ldexp(p.y, exponent), std::ldexp(p.z, exponent)};
+    };
+    // Relative to the first corner, so that far-off polygons keep their digits.
+    const Vertex o = corner(0);
+    double n[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vertex p = corner(i), q = corner((i + 1) % count);
         const double py = p.y - o.y, pz = p.z - o.z, px = p.x - o.x;
         const double qy = q.y - o.y, qz = q.z - o.z, qx = q.x - o.x;
         n[0] += (py - qy) * (pz + qz);
@@ -48,7 +60,7 @@ bool projectToPlane(const std::vector<Vertex>& vertices, std::span<const std::in
     const bool flip = n[axis] < 0;
     points.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const Vertex& p = vertices[static_cast<std::size_t>(corners[i])];
+        const Vertex p = corner(i);
         const double c[3] = {p.x - o.x, p.y - o.y, p.z - o.z};
         points[i] = flip ? Point{c[second], c[first]} : Point{c[first], c[second]};
     }
@@ -73,14 +85,24 @@ void fan(std::span<const std::int32_t> corners, std::vector<Triangle>& triangles
 // ever makes the corners left turn further anticlockwise. So the corners
 // that turn clockwise or not at all at the start are all that need filing,
 // and a polygon of n corners is cut in about n steps rather than n^2.
+// Which of `count` cells of width `size` holds `offset`: the first or the last
+// for anything beyond them (NaN included), so that only a number in range is
+// ever converted to an int.
+int cellOf(double offset, double size, int count) {
+    const double k = offset / size;
+    if (!(k >= 1)) return 0;
+    if (!(k < count - 1)) return count - 1;
+    return static_cast<int>(k);
+}
+
 struct BlockerGrid {
     double u0 = 0, v0 = 0, cellU = 1, cellV = 1;
     int columns = 1, rows = 1;
     std::vector<std::uint32_t> start;  // cell k's corners are items[start[k] .. start[k + 1])
     std::vector<std::uint32_t> items;
 
-    int column(double u) const { return std::clamp(static_cast<int>((u - u0) / cellU), 0, columns - 1); }
-    int row(double v) const { return std::clamp(static_cast<int>((v - v0) / cellV), 0, rows - 1); }
+    int column(double u) const { return cellOf(u - u0, cellU, columns); }
+    int row(double v) const { return cellOf(v - v0, cellV, rows); }
     std::size_t cell(Point p) const {
         return static_cast<std::size_t>(row(p.v)) * static_cast<std::size_t>(columns) +
                static_cast<std::size_t>(column(p.u));
@@ -104,8 +126,9 @@ BlockerGrid fileBlockers(const std::vector<Point>& points) {
     const double cells = std::max<double>(1, static_cast<double>(blockers.size()));
     const double width = u1 - grid.u0, height = v1 - grid.v0;
     const double columns = width > 0 && height > 0 ? std::sqrt(cells * width / height) : width > 0 ? cells : 1;
-    grid.columns = static_cast<int>(std::clamp(std::round(columns), 1.0, cells));
-    grid.rows = static_cast<int>(std::clamp(std::round(cells / grid.columns), 1.0, cells));
+    // fmax and fmin take a NaN to the bound, std::clamp would keep it.
+    grid.columns = static_cast<int>(std::fmin(std::fmax(std::round(columns), 1.0), cells));
+    grid.rows = static_cast<int>(std::fmin(std::fmax(std::round(cells / grid.columns), 1.0), cells));
     grid.cellU = width > 0 ? width / grid.columns : 1;
     grid.cellV = height > 0 ? height / grid.rows : 1;
     grid.start.assign(static_cast<std::size_t>(grid.columns) * grid.rows + 1, 0);
@@ -183,6 +206,37 @@ void clipEars(const std::vector<Point>& points, std::span<const std::int32_t> co
     triangles.push_back({corners[prev[b]], corners[b], corners[next[b]]});
 }
 
+// The sweep, on the polygon without repeated neighbours (a corner at the
+// same point as the one before it), which it cannot take. The corners left
+// out between two kept ones c and d get triangles without area that close
+// the gap: (c, r1, d), (r1, r2, d), ..., so that there are still n - 2 and
+// their sides still pair up.
+bool cutBySweep(const std::vector<Point>& points, std::span<const std::int32_t> corners,
+                std::vector<Triangle>& triangles) {
+    const std::size_t n = points.size();
+    if (n < 3) return false;
+    std::vector<std::uint32_t> kept;
+    kept.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        if (kept.empty() || !samePoint(points[i], points[kept.back()])) kept.push_back(static_cast<std::uint32_t>(i));
+    while (kept.size() > 1 && samePoint(points[kept.back()], points[kept.front()])) kept.pop_back();
+    if (kept.size() < 3) return false;
+    std::vector<Point> distinct(kept.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) distinct[k] = points[kept[k]];
+    std::vector<LocalTriangle> local;
+    local.reserve(kept.size() - 2);
+    if (!sweepTriangulate(distinct, local)) return false;
+    triangles.reserve(triangles.size() + n - 2);
+    for (const LocalTriangle& t : local)
+        triangles.push_back({corners[kept[t[0]]], corners[kept[t[1]]], corners[kept[t[2]]]});
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        const std::size_t d = kept[(k + 1) % kept.size()];
+        for (std::size_t before = kept[k], r = (before + 1) % n; r != d; before = r, r = (r + 1) % n)
+            triangles.push_back({corners[before], corners[r], corners[d]});
+    }
+    return true;
+}
+
 }  // namespace
 
 bool triangulatePolygon(const std::vector<Vertex>& vertices, std::span<const std::int32_t> corners,
@@ -196,6 +250,7 @@ bool triangulatePolygon(const std::vector<Vertex>& vertices, std::span<const std
         fan(corners, triangles);
         return true;
     }
+    if (cutBySweep(points, corners, triangles)) return true;
     if (corners.size() > maxClippedCorners) return false;
     clipEars(points, corners, triangles);
     return true;

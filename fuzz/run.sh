@@ -1,8 +1,9 @@
 #!/bin/sh
-# make fuzz: runs the fuzz target of each OFF reader for a set time on one
-# core, one after the other: off_reader_fuzz (the viewer's reader) and
-# polygon_off_fuzz (tarvexgl-fit's). For each it says how many inputs it ran,
-# what it covered of the reader, and what it found.
+# make fuzz: runs each fuzz target for a set time on one core, one after the
+# other: off_reader_fuzz (the viewer's reader), polygon_off_fuzz
+# (tarvexgl-fit's OFF reader) and fit_formats_fuzz (tarvexgl-fit's STL, PLY
+# and OBJ readers, and the cutting and framing after them). For each it says
+# how many inputs it ran, what it covered of the code, and what it found.
 #
 #   fuzz/run.sh BUILD_DIR SECONDS
 #
@@ -23,6 +24,8 @@ cp "$src"/tests/data/*.off "$src"/examples/*.off "$src"/fuzz/regressions/* "$bui
 "$build/meshgen" knot 40 6 >"$build/seeds/off_reader/gen-knot.off"
 "$build/meshgen" fan 6 3 >"$build/seeds/off_reader/gen-fan.off"
 cp "$src"/tests/data/*.off "$src"/fuzz/polygon_off_regressions/* "$build/seeds/polygon_off/"
+mkdir -p "$build/seeds/fit_formats"
+cp "$src"/fuzz/fit_formats_regressions/* "$build/seeds/fit_formats/"
 
 failed=""
 # fuzz TARGET DICTIONARY SOURCES...: one target's run, its figures and its
@@ -37,7 +40,7 @@ fuzz() {
     # each run. Allocations are held to the input's length by the target
     # itself, so the RSS limit only guards against a leak.
     status=0
-    "$build/${target}_fuzz" "$corpus" "$build/seeds/$target" -dict="$dictionary" \
+    "$build/${target}_fuzz" "$corpus" "$build/seeds/$target" ${dictionary:+-dict="$dictionary"} \
         -max_len=16384 -timeout=5 -rss_limit_mb=2048 -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$build/artifacts/${target}-" >"$build/$target.log" 2>&1 || status=$?
 
@@ -66,4 +69,7 @@ fuzz off_reader "$src/fuzz/off.dict" \
 fuzz polygon_off "$src/fuzz/polygon_off.dict" \
     "$src/fit/polygon_off.cpp" "$src/fit/polygon_off_text.cpp" "$src/fit/polygon_off_binary.cpp" \
     "$src/mesh/off_cursor.cpp" "$src/mesh/number_token.cpp"
+fuzz fit_formats "" \
+    "$src/fit/stl_reader.cpp" "$src/fit/ply_reader.cpp" "$src/fit/obj_reader.cpp" "$src/fit/text_scan.cpp" \
+    "$src/fit/join_positions.cpp" "$src/fit/sweep_triangulate.cpp" "$src/fit/safe_range.cpp"
 [ -z "$failed" ] || exit 1

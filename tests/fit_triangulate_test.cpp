@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "fit/triangulate.h"
@@ -70,9 +71,70 @@ std::vector<Triangle> cut(const std::vector<Vertex>& points) {
     return triangles;
 }
 
+// Every edge of the polygon is a side of exactly one triangle, running the
+// polygon's way, and every other side is shared by exactly two triangles,
+// running opposite ways; and every triangle turns the polygon's way (or has
+// no area). Together that makes the triangles cover each point inside the
+// polygon exactly once and nothing outside it: their boundaries cancel to the
+// polygon's own. Takes O(n log n), so it serves polygons of any size.
+void expectTriangulation(const std::vector<Point2>& polygon, const std::vector<Triangle>& triangles) {
+    const auto n = static_cast<std::int32_t>(polygon.size());
+    ASSERT_EQ(triangles.size(), polygon.size() - 2);
+    const double polygonSign = signedArea(polygon) > 0 ? 1 : -1;
+    // Directed sides as (from, to), sorted, so that a side and its twin are
+    // found by binary search.
+    std::vector<std::pair<std::int32_t, std::int32_t>> sides;
+    sides.reserve(3 * triangles.size());
+    for (const Triangle& t : triangles) {
+        for (const std::int32_t c : t) ASSERT_TRUE(c >= 0 && c < n);
+        EXPECT_GE(polygonSign * cross(polygon[t[0]], polygon[t[1]], polygon[t[2]]), 0)
+            << "triangle " << t[0] << " " << t[1] << " " << t[2] << " faces against the polygon";
+        for (int k = 0; k < 3; ++k) sides.emplace_back(t[k], t[(k + 1) % 3]);
+    }
+    std::sort(sides.begin(), sides.end());
+    auto count = [&](std::int32_t from, std::int32_t to) {
+        const auto range = std::equal_range(sides.begin(), sides.end(), std::pair{from, to});
+        return range.second - range.first;
+    };
+    for (const auto& [from, to] : sides) {
+        const bool edge = to == (from + 1) % n;
+        ASSERT_EQ(count(from, to), 1) << "side " << from << " " << to << " is in more than one triangle";
+        ASSERT_EQ(count(to, from), edge ? 0 : 1)
+            << (edge ? "edge " : "side ") << from << " " << to
+            << (edge ? " is also crossed the other way" : " is not shared by exactly two triangles");
+    }
+    for (std::int32_t i = 0; i < n; ++i) ASSERT_EQ(count(i, (i + 1) % n), 1) << "edge " << i << " is in no triangle";
+}
+
+// A strip about 1 wide wound `turns` times around the origin, every turn
+// nested in the next: out along its outer side, back along its inner one.
+std::vector<Point2> spiralStrip(std::size_t corners, double turns) {
+    const double pi = 3.14159265358979323846;
+    const std::size_t half = corners / 2;
+    std::vector<Point2> polygon;
+    for (std::size_t i = 0; i < 2 * half; ++i) {
+        const std::size_t k = i < half ? i : 2 * half - 1 - i;
+        const double t = 2 * pi * turns * static_cast<double>(k) / static_cast<double>(half);
+        const double r = 1 + 2 * t + (i < half ? 1 : 0);
+        polygon.push_back({r * std::cos(t), r * std::sin(t)});
+    }
+    return polygon;
+}
+
+// `teeth` teeth 1 wide and 10 tall, 1 apart, on a bar: 4 teeth + 2 corners.
+std::vector<Point2> comb(int teeth) {
+    std::vector<Point2> polygon{{0, 0}, {2.0 * teeth - 1, 0}};
+    for (int k = teeth - 1; k >= 0; --k) {
+        const double right = 2.0 * k + 1, left = 2.0 * k;
+        polygon.insert(polygon.end(), {{right, 10}, {left, 10}});
+        if (k > 0) polygon.insert(polygon.end(), {{left, 1}, {left - 1, 1}});
+    }
+    return polygon;
+}
+
 void expectExactCover(const std::vector<Point2>& polygon, const Plane& plane) {
     const std::vector<Triangle> triangles = cut(embed(polygon, plane));
-    ASSERT_EQ(triangles.size(), polygon.size() - 2);
+    expectTriangulation(polygon, triangles);
     double areas = 0;
     const double polygonSign = signedArea(polygon) > 0 ? 1 : -1;
     for (const Triangle& t : triangles) {
@@ -145,6 +207,13 @@ TEST(FitTriangulate, PolygonsAreCoveredExactlyAndKeepTheirWinding) {
           {0, 3}}},
         {"spiral notch",
          {{0, 0}, {5, 0}, {5, 5}, {1, 5}, {1, 2}, {3, 2}, {3, 3}, {2, 3}, {2, 4}, {4, 4}, {4, 1}, {0, 1}}},
+        {"comb of 30 teeth", comb(30)},
+        {"strip wound three times", spiralStrip(300, 3)},
+        // A square hole reached by a cut from the outside: the polygon runs
+        // along the cut both ways and meets itself at its two ends.
+        {"square with a hole, joined by a cut",
+         {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 2}, {1, 2}, {1, 3}, {3, 3}, {3, 1}, {1, 1}, {1, 2}, {0, 2}}},
+        {"repeated corners", {{0, 0}, {3, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 3}, {0, 3}, {0, 3}, {0, 3}, {0, 0}}},
     };
     for (const auto& c : cases)
         for (const Plane* plane : {&flat, &tilted})
@@ -195,25 +264,51 @@ TEST(FitTriangulate, PolygonsWithoutAreaStillGiveNMinusTwoTriangles) {
     }
 }
 
-TEST(FitTriangulate, HugePolygonsAreCutWhenConvexAndRefusedWhenNot) {
-    // A regular polygon of maxClippedCorners + 1 corners is a fan; the same
-    // with every other corner pulled in (a star) is refused, not clipped for
-    // minutes.
-    const std::size_t n = maxClippedCorners + 1 + (maxClippedCorners + 1) % 2;
-    std::vector<Vertex> round(n), star(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double a = 2 * 3.14159265358979323846 * static_cast<double>(i) / static_cast<double>(n);
-        round[i] = {std::cos(a), std::sin(a), 0};
-        star[i] = {(i % 2 ? 0.5 : 1) * std::cos(a), (i % 2 ? 0.5 : 1) * std::sin(a), 0};
+TEST(FitTriangulate, LargePolygonsAreCutExactly) {
+    // The shapes that took ear clipping about n^2 or n^3 steps; how long they
+    // take now is measured by fit_bench.
+    const std::pair<const char*, std::vector<Point2>> cases[] = {
+        {"strip wound 100 times", spiralStrip(30000, 100)},
+        {"comb", comb(7501)},
+        {"star", star(15001)},
+    };
+    for (const auto& [name, polygon] : cases) {
+        SCOPED_TRACE(name);
+        expectTriangulation(polygon, cut(embed(polygon, tilted)));
+        expectTriangulation(reversed(polygon), cut(embed(reversed(polygon), flat)));
     }
-    std::vector<std::int32_t> corners(n);
-    std::iota(corners.begin(), corners.end(), 0);
-    std::vector<Triangle> triangles;
-    EXPECT_TRUE(triangulatePolygon(round, corners, triangles));
-    EXPECT_EQ(triangles.size(), n - 2);
-    triangles.clear();
-    EXPECT_FALSE(triangulatePolygon(star, corners, triangles));
-    EXPECT_TRUE(triangles.empty());
+}
+
+TEST(FitTriangulate, PolygonsThatCrossThemselvesAreCutUpToALimitAndRefusedBeyond) {
+    // A wound strip with two neighbouring corners swapped: two of its edges
+    // cross there. It has no inside to cover, but still gets n - 2 triangles,
+    // up to the corners ear clipping can take in time.
+    for (const std::size_t n : {maxClippedCorners, maxClippedCorners + 2}) {
+        SCOPED_TRACE(n);
+        std::vector<Point2> polygon = spiralStrip(n, 3);
+        std::swap(polygon[n / 4], polygon[n / 4 + 1]);
+        const std::vector<Vertex> points = embed(polygon, flat);
+        std::vector<std::int32_t> corners(n);
+        std::iota(corners.begin(), corners.end(), 0);
+        std::vector<Triangle> triangles;
+        const bool cutOrRefused = triangulatePolygon(points, corners, triangles);
+        EXPECT_EQ(cutOrRefused, n <= maxClippedCorners);
+        EXPECT_EQ(triangles.size(), cutOrRefused ? n - 2 : 0);
+    }
+}
+
+TEST(FitTriangulate, PolygonsNearTheEndsOfTheRangeOfADoubleAreCutAsAnyOther) {
+    // The L around the origin, then the same times powers of two that take it
+    // to about 1e307 (where its turns overflow a double), 1e-300 and below
+    // the smallest normal double (1e-310).
+    const std::vector<Point2> l = {{-1.5, -1.5}, {1.5, -1.5}, {1.5, -0.5}, {-0.5, -0.5}, {-0.5, 1.5}, {-1.5, 1.5}};
+    const std::vector<Triangle> expected = cut(embed(l, flat));
+    for (const int exponent : {1022, 200, -995, -1029}) {
+        SCOPED_TRACE(exponent);
+        std::vector<Point2> scaled = l;
+        for (Point2& p : scaled) p = {std::ldexp(p.u, exponent), std::ldexp(p.v, exponent)};
+        EXPECT_EQ(cut(embed(scaled, flat)), expected);
+    }
 }
 
 }  // namespace

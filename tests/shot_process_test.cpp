@@ -320,7 +320,7 @@ TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
     const ProcessResult broken =
         runWithoutDisplay(fit, {"--shot", folder.path + "broken.png", folder.path + "broken.stl"});
     EXPECT_EQ(broken.exitStatus, 1);
-    EXPECT_TRUE(broken.err.starts_with("tarvexgl-fit: " + folder.path + "broken.stl: ")) << broken.err;
+    EXPECT_TRUE(broken.err.starts_with("tarvexgl-fit: " + folder.path + "broken.stl:")) << broken.err;
     EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 1) << broken.err;
     const ProcessResult unwritable = runWithoutDisplay(fit, {"--turn", folder.path + "no/turn.gif", stl});
     EXPECT_EQ(unwritable.exitStatus, 1);
