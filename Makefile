@@ -78,6 +78,16 @@ test-arm64: deps
 	cmake --build $(ARM64_BUILD) -j $(JOBS)
 	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j $(JOBS)
 
+# The README's two commands on a fresh minimal Debian 12, as a packager's
+# clean room would try them: make test in a new debootstrap root holding only
+# git, make and a clone of this checkout's last commit; then make package,
+# and the package installed into a second new root and its programs run
+# there (tools/test-fresh.sh). As root; CI runs it.
+.PHONY: test-fresh
+test-fresh:
+	@PACKAGES=debootstrap sh tools/install-deps.sh
+	sh tools/test-fresh.sh .
+
 # The OFF reader's fuzz target under libFuzzer, ASan and UBSan for
 # FUZZ_SECONDS on one core, in its own clang build; prints the executions,
 # the coverage of the parsing code and any finding (see fuzz/run.sh).
