@@ -7,8 +7,10 @@
 # adds names, PACKAGES replaces the list.
 set -e
 
+# zlib1g-dev: libassimp-dev's CMake files name zlib's development library,
+# but the package does not depend on it.
 packages="${PACKAGES-g++ cmake make pkgconf dpkg-dev freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libx11-dev libassimp-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
+  libx11-dev libassimp-dev zlib1g-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
 
 missing=""
 for p in $packages; do
