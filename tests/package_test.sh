@@ -1,8 +1,10 @@
 #!/bin/sh
 # Builds the Debian package from a finished build tree into a temporary
 # folder and checks what it would install: exactly the programs and their
-# manual pages, a dependency on the package of every library a program links
-# and, for a hardened build, the hardening of every program in usr/bin.
+# manual pages, a dependency (worked out by dpkg-shlibdeps) on the package of
+# every library a program links and, for a hardened build, the hardening of
+# every program in usr/bin. That the package installs and its programs run
+# with only what it declares is for make test-fresh, on a fresh system.
 #   package_test.sh BUILD_DIR hardened|plain PROGRAM...
 set -eu
 build=$1
