@@ -44,6 +44,7 @@ esac
 first=$work/first
 second=$work/second
 step="setting up"
+start=""
 times=""
 
 # Mount points under $1, deepest first.
@@ -78,6 +79,7 @@ cleanup() {
     done
     wait 2>/dev/null
     remove_tree "$work" || status=1
+    [ -z "$start" ] || note_time "$step (did not finish)"
     printf 'test-fresh: the steps, on %s cores:\n%s' "$(nproc)" "$times"
     if [ "$status" = 0 ]; then
         echo "test-fresh: passed, commit $commit"
@@ -98,8 +100,13 @@ timed() {
     echo "== test-fresh: $step"
     start=$(date +%s)
     "$@"
+    note_time "$step"
+    start=""
+}
+
+note_time() {
     seconds=$(($(date +%s) - start))
-    times="$times$(printf '  %-62s %2d:%02d' "$step" $((seconds / 60)) $((seconds % 60)))
+    times="$times$(printf '  %-62s %2d:%02d' "$1" $((seconds / 60)) $((seconds % 60)))
 "
 }
 
