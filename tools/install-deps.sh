@@ -8,8 +8,8 @@
 set -e
 
 # zlib1g-dev: libassimp-dev's CMake files name zlib's development library,
-# but the package does not depend on it. file: CPack runs dpkg-shlibdeps only
-# on what file calls an ELF binary, and dpkg-dev only recommends it.
+# but the package does not depend on it. file: CPack picks the binaries to
+# hand to dpkg-shlibdeps with it, and no package here brings it in.
 packages="${PACKAGES-g++ cmake make pkgconf dpkg-dev file freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   libx11-dev libassimp-dev zlib1g-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind} $EXTRA_PACKAGES"
 
