@@ -32,7 +32,9 @@ checkout=${1:?usage: test-fresh.sh CHECKOUT}
 mirror=${FRESH_MIRROR:-http://deb.debian.org/debian}
 cache=${FRESH_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvexgl}
 tarball=$cache/bookworm-minbase.tar
-fresh_path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+# What a program in a root starts with: the environment of a fresh login
+# there as root, none of this one's.
+login="/usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root"
 
 [ "$(id -u)" = 0 ] || { echo "test-fresh: needs root, to make roots and mount in them" >&2; exit 1; }
 commit=$(git -C "$checkout" rev-parse HEAD)
@@ -70,6 +72,8 @@ cleanup() {
     status=$?
     set +e
     trap - EXIT INT TERM HUP
+    [ -z "$start" ] || note_time "$step (did not finish)"
+    start=$(date +%s)
     # Whatever still runs in a root (a step cut short, the Xvfb) would hold
     # its mounts: these are this script's own children, found by their root.
     for p in /proc/[0-9]*; do
@@ -79,8 +83,9 @@ cleanup() {
     done
     wait 2>/dev/null
     remove_tree "$work" || status=1
-    [ -z "$start" ] || note_time "$step (did not finish)"
-    printf 'test-fresh: the steps, on %s cores:\n%s' "$(nproc)" "$times"
+    note_time "removing the roots"
+    printf 'test-fresh: the steps, on %s cores (load average now %s):\n%s' \
+        "$(nproc)" "$(cut -d' ' -f1-3 /proc/loadavg)" "$times"
     if [ "$status" = 0 ]; then
         echo "test-fresh: passed, commit $commit"
     else
@@ -110,12 +115,14 @@ note_time() {
 "
 }
 
-# in_root ROOT COMMAND...: as root in ROOT, with the environment of a fresh
-# login there rather than this one's.
+# in_root ROOT COMMAND...: runs COMMAND in ROOT, as root at a fresh login.
+# The programs run in the background below are started as
+# `chroot ROOT $login COMMAND &` instead, so that $! is the program itself
+# (chroot and env each exec the next), not a shell running this function.
 in_root() {
     root=$1
     shift
-    chroot "$root" /usr/bin/env -i PATH="$fresh_path" HOME=/root "$@"
+    chroot "$root" $login "$@"
 }
 
 make_bare_root() {
@@ -133,7 +140,8 @@ make_bare_root() {
 }
 
 # What a running system has and a chroot lacks: /proc, and a /dev of its
-# own on a tmpfs holding only the usual nodes, never the host's /dev.
+# own on a tmpfs holding only the usual nodes and a private instance of
+# devpts, never the host's /dev.
 mount_system() {
     mount -t proc proc "$1/proc"
     mount -t tmpfs -o mode=755 tarvexgl-dev "$1/dev"
@@ -148,6 +156,9 @@ mount_system() {
     ln -s /proc/self/fd/1 "$1/dev/stdout"
     ln -s /proc/self/fd/2 "$1/dev/stderr"
     mkdir -m 1777 "$1/dev/shm"
+    mkdir "$1/dev/pts"
+    mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts "$1/dev/pts"
+    ln -s pts/ptmx "$1/dev/ptmx"
 }
 
 # new_root DIR: a fresh system from the bare root, with the archive of a
@@ -225,7 +236,7 @@ run_installed() {
     in_root "$first" cmake --build /root/tarvexgl/build --target closewindow >"$work/closewindow.log" 2>&1 ||
         { cat "$work/closewindow.log"; return 1; }
     mkfifo "$work/displayfd"
-    in_root "$first" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    chroot "$first" $login Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
         3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
     xvfb=$!
     read -r display <"$work/displayfd" || { cat "$work/xvfb.log"; return 1; }
@@ -234,17 +245,17 @@ run_installed() {
 
     # The deadline only catches a viewer that hangs: closewindow ends it.
     echo /tmp/cube.off >"$work/answer"
-    timeout 300 chroot "$second" /usr/bin/env -i PATH="$fresh_path" HOME=/root DISPLAY=":$display" \
+    timeout 300 chroot "$second" $login DISPLAY=":$display" \
         LIBGL_ALWAYS_SOFTWARE=1 tarvexgl <"$work/answer" >"$work/viewer.out" 2>"$work/viewer.err" &
     viewer=$!
-    in_root "$first" env DISPLAY=":$display" /root/tarvexgl/build/closewindow TarvexGLRendering &
+    chroot "$first" $login DISPLAY=":$display" /root/tarvexgl/build/closewindow TarvexGLRendering &
     closer=$!
     viewer_status=0
     wait "$viewer" || viewer_status=$?
     [ "$viewer_status" = 0 ] || kill "$closer" 2>/dev/null || true
     wait "$closer" || true
     kill "$xvfb"
-    wait "$xvfb" || true
+    wait "$xvfb" 2>/dev/null || true
     umount "$second/tmp/.X11-unix"
 
     if [ "$viewer_status" != 0 ] || [ "$(cat "$work/viewer.out")" != "Enter the file name :  " ] ||
