@@ -232,9 +232,9 @@ run_installed() {
     head -n 2 "$second/tmp/cube.off" | tr '\n' ' ' | grep -qx 'OFF 8 12 0 ' ||
         { echo "test-fresh: tarvexgl-fit wrote no OFF of 8 vertices and 12 triangles" >&2; return 1; }
 
-    # The Xvfb says which display it took, once it is ready for clients.
     in_root "$first" cmake --build /root/tarvexgl/build --target closewindow >"$work/closewindow.log" 2>&1 ||
         { cat "$work/closewindow.log"; return 1; }
+    # The Xvfb says which display it took, once it is ready for clients.
     mkfifo "$work/displayfd"
     chroot "$first" $login Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
         3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
