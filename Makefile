@@ -31,24 +31,28 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The viewer in the foreground: type a mesh path at the prompt, e.g.
-# examples/torus.off. Only the viewer is built, its output kept in
-# $(BUILD)/build.log and shown only when the build fails.
+# examples/torus.off. The viewer and tarvexgl-fit are built, their output
+# kept in $(BUILD)/build.log and shown only when the build fails.
 run: deps $(BUILD)/CMakeCache.txt
-	@cmake --build $(BUILD) -j $(JOBS) --target tarvexgl >$(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
+	@cmake --build $(BUILD) -j $(JOBS) --target tarvexgl tarvexgl-fit >$(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
 	@$(BUILD)/tarvexgl
 
-# The manual page without man-db: groff's nroff formats it.
+# A manual page without man-db: groff's nroff formats it. PAGE names the
+# program: make man PAGE=tarvexgl-fit.
+PAGE ?= tarvexgl
 man: PACKAGES = groff-base
 man:
 	@PACKAGES="$(PACKAGES)" sh tools/install-deps.sh
-	@nroff -man docs/tarvexgl.1 | $${PAGER:-more}
+	@nroff -man docs/$(PAGE).1 | $${PAGER:-more}
 
 # Every test; the window tests get their own X server with Mesa's software
 # OpenGL. Then every test again built with ASan and UBSan (any report fails
 # the test), and the process tests with tarvexgl under valgrind's memcheck.
 SAN_BUILD ?= build-asan
 $(SAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) -DTARVEXGL_SANITIZE=ON
+	@mkdir -p $(SAN_BUILD)
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) -DTARVEXGL_SANITIZE=ON \
+	  >$(SAN_BUILD)/configure.log 2>&1 || { cat $(SAN_BUILD)/configure.log; exit 1; }
 
 test: build $(SAN_BUILD)/CMakeCache.txt
 	@sed -n 's/^-- Skipped: /Skipped: /p' $(BUILD)/configure.log 2>/dev/null || true
@@ -77,6 +81,16 @@ test-arm64: deps
 	  -DTARVEXGL_MESH_ONLY=ON -DTARVEXGL_GTEST_SOURCE=/usr/src/googletest $(WERROR)
 	cmake --build $(ARM64_BUILD) -j $(JOBS)
 	ctest --test-dir $(ARM64_BUILD) --output-on-failure -j $(JOBS)
+
+# The README's two commands on a fresh minimal Debian 12, as a packager's
+# clean room would try them: make test in a new debootstrap root holding only
+# git, make and a clone of this checkout's last commit; then make package,
+# and the package installed into a second new root and its programs run
+# there (tools/test-fresh.sh). As root; CI runs it.
+.PHONY: test-fresh
+test-fresh:
+	@PACKAGES=debootstrap sh tools/install-deps.sh
+	sh tools/test-fresh.sh .
 
 # The fuzz targets of both OFF readers, the viewer's and tarvexgl-fit's, under
 # libFuzzer, ASan and UBSan, each for FUZZ_SECONDS on one core, in their own

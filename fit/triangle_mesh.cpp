@@ -20,7 +20,8 @@ bool triangulateFaces(PolygonMesh&& polygons, TriangleMesh& mesh, std::string& e
         error = "face " + std::to_string(refused) + " of " + std::to_string(polygons.faceCount()) +
                 ": expected a polygon that does not cross itself, or one of at most " +
                 std::to_string(maxClippedCorners) + " corners, found one of " +
-                std::to_string(polygons.faceStart[f + 1] - polygons.faceStart[f]) + " corners that crosses or touches itself";
+                std::to_string(polygons.faceStart[f + 1] - polygons.faceStart[f]) +
+                " corners that crosses or touches itself";
         return false;
     }
     if (mesh.triangles.empty()) {

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "fit/framing.h"
+#include "fit/join_positions.h"
 #include "fit/mesh_file.h"
 #include "fit/safe_range.h"
 #include "fit/triangle_mesh.h"
-#include "fit/join_positions.h"
-#include "scratch_folder.h"
+#include "temp_file.h"
 
 namespace {
 
@@ -268,7 +268,7 @@ TEST(FitFormats, FormatsComeInSharedTriangulatedAndUpright) {
         {"tetra.gltf", gltf(), 8, 8, 10.0 / 12},                          // both nodes' copies
         {"tetra.dae", collada, 4, 4, 2.5},
     };
-    const ScratchFolder folder("fit-formats");
+    const TempFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string path = folder.write(c.file, c.contents);
@@ -287,7 +287,7 @@ TEST(FitFormats, FormatsComeInSharedTriangulatedAndUpright) {
 TEST(FitFormats, NodesMoveAndRepeatTheirMeshes) {
     // The glTF scene as read, before any framing: the tetrahedron moved 10
     // along x, and again doubled.
-    const ScratchFolder folder("fit-formats-nodes");
+    const TempFolder folder;
     const std::string path = folder.write("tetra.gltf", gltf());
     PolygonMesh mesh;
     UpAxis formatUp{};
@@ -307,7 +307,7 @@ TEST(FitFormats, NodesMoveAndRepeatTheirMeshes) {
 
 TEST(FitFormats, UpAxisCanBeGiven) {
     // The OBJ box with z named as up instead: 1 deep becomes 1 tall.
-    const ScratchFolder folder("fit-formats-up");
+    const TempFolder folder;
     const std::string path = folder.write("box-z.obj", cubeObj);
     TriangleMesh fitted;
     std::string error;
@@ -351,7 +351,7 @@ TEST(FitFormats, FacelessFilesGetOneLineWithThePath) {
         {"points.gltf",
          R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": []}], "nodes": [], "meshes": []})", ""},
     };
-    const ScratchFolder folder("fit-formats-faceless");
+    const TempFolder folder;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string path = folder.write(c.file, c.contents);

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "run_process.h"
-#include "scratch_folder.h"
+#include "temp_file.h"
 
 namespace fs = std::filesystem;
 
@@ -201,8 +201,8 @@ TEST(FitHostile, RefusalsAreOneLineWithTheFileAndStatus1AndLeaveNoOutput) {
         {"a line feed, a carriage return and an escape in the name", "a\nb\rc\x1b[31m.ply",
          asciiPly(xyz, "ascii", square + "3 0 1 4\n"), ":14: face 0 of 1: expected a vertex index in 0..3, found '4'"},
     };
-    const ScratchFolder folder("fit-hostile");
-    const std::string outputs = folder.path + "/outputs";
+    const TempFolder folder;
+    const std::string outputs = folder.path + "outputs";
     ASSERT_TRUE(fs::create_directory(outputs));
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,7 +233,7 @@ TEST(FitHostile, ControlCharactersInNamesAreShownEscapedInEveryMessage) {
     // Line feed, carriage return, escape and a C1 control (U+009B, which
     // some terminals take as an escape) are shown as \xNN; well-formed UTF-8
     // stays as it is, a lone byte of 0x80 or more does not.
-    const ScratchFolder folder("fit-hostile-names");
+    const TempFolder folder;
     const std::string input = folder.write("in.off", scaledTriangle(1));
     const struct {
         std::vector<std::string> args;
@@ -243,9 +243,9 @@ TEST(FitHostile, ControlCharactersInNamesAreShownEscapedInEveryMessage) {
         {{"no\nsuch\r\x1b[2J.off"},
          "tarvexgl-fit: no\\x0asuch\\x0d\\x1b[2J.off: cannot open: No such file or directory\n",
          1},
-        {{input, folder.path + "/caf\xc3\xa9\xc2\x9b\x9b/out.off"},
+        {{input, folder.path + "caf\xc3\xa9\xc2\x9b\x9b/out.off"},
          "tarvexgl-fit: " + folder.path +
-             "/caf\xc3\xa9\\xc2\\x9b\\x9b/out.off: cannot create a file beside it: No such file "
+             "caf\xc3\xa9\\xc2\\x9b\\x9b/out.off: cannot create a file beside it: No such file "
              "or directory\n",
          1},
         {{"--up", "\x1b]0;title\x07", input},
@@ -263,15 +263,15 @@ TEST(FitHostile, AFifoThatAFileNamesIsNeverWaitedOn) {
     // A FIFO nobody writes, named by an OBJ's material library (never
     // opened: the reader has no use for materials) and by a glTF's buffer
     // (the importer opens regular files only): neither run waits on it.
-    const ScratchFolder folder("fit-hostile-fifo");
-    ASSERT_EQ(::mkfifo((folder.path + "/fifo").c_str(), 0600), 0);
+    const TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder.path + "fifo").c_str(), 0600), 0);
     const ProcessResult obj =
         runLimited({folder.write("materials.obj", "mtllib fifo\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl red\nf 1 2 3\n")});
     EXPECT_EQ(obj.exitStatus, 0) << obj.err;
     EXPECT_EQ(obj.out.rfind("OFF\n3 1 0\n", 0), 0u);
-    const std::string gltf = folder.write(
-        "buffer.gltf",
-        R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"mesh": 0}],
+    const std::string gltf =
+        folder.write("buffer.gltf",
+                     R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}], "nodes": [{"mesh": 0}],
             "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}],
             "buffers": [{"byteLength": 36, "uri": "fifo"}],
             "bufferViews": [{"buffer": 0, "byteLength": 36}],
@@ -287,7 +287,7 @@ TEST(FitHostile, AFifoThatAFileNamesIsNeverWaitedOn) {
 TEST(FitHostile, NumbersAtTheEndsOfTheRangeOfADoubleAreFramedLikeAnyOther) {
     // A triangle a few units across, and the same about 1e308 and 1e-310
     // across (below the smallest normal double): framed alike, to rounding.
-    const ScratchFolder folder("fit-hostile-range");
+    const TempFolder folder;
     const ProcessResult reference = runLimited({folder.write("unit.off", scaledTriangle(1))});
     ASSERT_EQ(reference.exitStatus, 0) << reference.err;
     const std::vector<Vertex3> expected = verticesOf(reference.out);
@@ -316,40 +316,39 @@ TEST(FitHostile, NumbersAtTheEndsOfTheRangeOfADoubleAreFramedLikeAnyOther) {
 TEST(FitHostile, APolygonOfAHundredThousandCornersIsCutWithinItsTime) {
     // Wound 100 times: ear clipping took minutes on such a strip; the CPU
     // limit of runLimited stops the case long before that.
-    const ScratchFolder folder("fit-hostile-spiral");
+    const TempFolder folder;
     const ProcessResult r = runLimited({folder.write("spiral.off", spiralStripOff(100000))});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.out.rfind("OFF\n100000 99998 0\n", 0), 0u);
 }
 
 TEST(FitHostile, OutputNamesAndLinksAreWrittenThrough) {
-    const ScratchFolder folder("fit-hostile-output");
+    const TempFolder folder;
     const std::string input = folder.write("in.off", scaledTriangle(1));
     const std::string mesh = runLimited({input}).out;
     ASSERT_FALSE(mesh.empty());
     // A name of 250 characters: the temporary file beside it must still fit
     // the longest name a folder takes.
-    const std::string longName = folder.path + "/" + std::string(246, 'n') + ".off";
+    const std::string longName = folder.path + "" + std::string(246, 'n') + ".off";
     ProcessResult r = runLimited({input, longName});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     std::ifstream written(longName);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), mesh);
     // A link that names nothing yet, and a link to that link: the file they
     // name is made, the links stay.
-    fs::create_symlink("made.off", folder.path + "/dangling.off");
-    fs::create_symlink("dangling.off", folder.path + "/twice.off");
-    r = runLimited({input, folder.path + "/twice.off"});
+    fs::create_symlink("made.off", folder.path + "dangling.off");
+    fs::create_symlink("dangling.off", folder.path + "twice.off");
+    r = runLimited({input, folder.path + "twice.off"});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_TRUE(fs::is_symlink(folder.path + "/dangling.off"));
-    EXPECT_TRUE(fs::is_symlink(folder.path + "/twice.off"));
-    std::ifstream made(folder.path + "/made.off");
+    EXPECT_TRUE(fs::is_symlink(folder.path + "dangling.off"));
+    EXPECT_TRUE(fs::is_symlink(folder.path + "twice.off"));
+    std::ifstream made(folder.path + "made.off");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(made), {}), mesh);
     // A link to itself: one line, and nothing made.
-    fs::create_symlink("loop.off", folder.path + "/loop.off");
-    r = runLimited({input, folder.path + "/loop.off"});
+    fs::create_symlink("loop.off", folder.path + "loop.off");
+    r = runLimited({input, folder.path + "loop.off"});
     EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err,
-              "tarvexgl-fit: " + folder.path + "/loop.off: cannot write it: Too many levels of symbolic links\n");
+    EXPECT_EQ(r.err, "tarvexgl-fit: " + folder.path + "loop.off: cannot write it: Too many levels of symbolic links\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path), fs::directory_iterator()), 6)
         << "a temporary file was left";
 }
@@ -360,7 +359,7 @@ TEST(FitHostile, TheImportersFaultsStayInItsProcess) {
     // and tarvexgl-fit itself is never the one that crashes or hangs.
     std::string environment = std::string("LD_PRELOAD=") + IMPORTER_FAULTS;
     if (addressSanitizer) environment += " ASAN_OPTIONS=verify_asan_link_order=0";
-    const ScratchFolder folder("fit-hostile-importer");
+    const TempFolder folder;
     const struct {
         const char* file;
         std::string line;
@@ -372,7 +371,7 @@ TEST(FitHostile, TheImportersFaultsStayInItsProcess) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string path = folder.write(c.file, "glTF");
-        const ProcessResult r = runLimited({path, folder.path + "/out.off"}, environment);
+        const ProcessResult r = runLimited({path, folder.path + "out.off"}, environment);
         ASSERT_FALSE(r.stillRunning);
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.exitStatus, 1);
@@ -383,11 +382,11 @@ TEST(FitHostile, TheImportersFaultsStayInItsProcess) {
         } else {
             EXPECT_EQ(r.err, "tarvexgl-fit: " + path + c.line + "\n");
         }
-        EXPECT_FALSE(fs::exists(folder.path + "/out.off"));
+        EXPECT_FALSE(fs::exists(folder.path + "out.off"));
     }
     // The allocations were stopped by the importer's own limit (512 MiB and
     // what the program had mapped), well before the 2 GiB of ulimit -v.
-    std::ifstream taken(folder.path + "/bomb.glb.taken");
+    std::ifstream taken(folder.path + "bomb.glb.taken");
     std::size_t bytes = 0;
     ASSERT_TRUE(taken >> bytes);
     EXPECT_GE(bytes, std::size_t{256} << 20);
@@ -397,7 +396,7 @@ TEST(FitHostile, TheImportersFaultsStayInItsProcess) {
 TEST(FitHostile, RunningOutOfMemoryIsOneLineThatSaysSo) {
     if (addressSanitizer) GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under ulimit -v";
     // A convex polygon of a million corners under 100 MB of address space.
-    const ScratchFolder folder("fit-hostile-memory");
+    const TempFolder folder;
     std::ostringstream text;
     text << "OFF\n1000000 1 0\n";
     for (int i = 0; i < 1000000; ++i) {
@@ -409,14 +408,14 @@ TEST(FitHostile, RunningOutOfMemoryIsOneLineThatSaysSo) {
     text << "\n";
     const std::string path = folder.write("round.off", text.str());
     const std::vector<std::string> argv = {"/bin/sh", "-c", "ulimit -v 100000; exec \"$0\" \"$@\"",
-                                           fit,       path, folder.path + "/out.off"};
+                                           fit,       path, folder.path + "out.off"};
     const ProcessResult r = runProcess(argv, "", 120);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(r.err.rfind("tarvexgl-fit: " + path + ":", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("not enough memory"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(folder.path + "/out.off"));
+    EXPECT_FALSE(fs::exists(folder.path + "out.off"));
 }
 
 }  // namespace

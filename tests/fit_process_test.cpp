@@ -16,7 +16,6 @@
 
 #include "run_process.h"
 #include "temp_file.h"
-#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +31,7 @@ ProcessResult runFit(std::vector<std::string> args) {
 
 // A fresh, empty folder for one test's outputs.
 std::string freshFolder(const std::string& name) {
-    std::string folder = ::testing::TempDir() + "fit-" + name;
+    std::string folder = tempFolder() + "fit-" + name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;

@@ -21,7 +21,7 @@
 #include "mesh/model.h"
 #include "run_process.h"
 #include "screen_projection.h"
-#include "temp_folder.h"
+#include "temp_file.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -256,7 +256,7 @@ TEST_F(FitWindow, AFlatSideShadesAsOneGreyAndAnInsideOutMeshIsLit) {
 // Every mesh of the shared corpus, when it is there (a clone of the project
 // alone has only tests/data): those with faces fit and stay framed; the cut
 // file, the one whose count is beyond 32 bits and the point set are refused.
-TEST_F(FitWindow, EveryCorpusMeshWithFacesIsFramed) {
+TEST_F(FitWindow, EverySharedCorpusMeshWithFacesIsFramed) {
     const std::filesystem::path corpus = SHARED_CORPUS_DIR;
     if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no shared corpus beside the project";
     std::vector<std::filesystem::path> files;

@@ -151,14 +151,14 @@ TEST_F(Hostile, PathsThatAreNotMeshFiles) {
     expectRefused("bytes that are not text", "\x01\x7f\xc3\x28.off\n", modelPrefix + "Couldn't open");
 
     // 300 bytes of path to a real, malformed file: the path is kept whole.
-    std::string dir = ::testing::TempDir();
+    std::string dir = tempFolder();
     while (dir.size() < 250) {
         dir += std::string(40, 'd') + "/";
         mkdir(dir.c_str(), 0700);
     }
     const std::string longPath = dir + std::string(300 - dir.size() - 4, 'f') + ".off";
     ASSERT_EQ(longPath.size(), 300u);
-    const std::string written = writeTempFile(longPath.substr(::testing::TempDir().size()), "OFF 1 0 0 0 0 x\n");
+    const std::string written = writeTempFile(longPath.substr(tempFolder().size()), "OFF 1 0 0 0 0 x\n");
     ASSERT_EQ(written, longPath);
     expectRefused("a path of 300 bytes", longPath + "\n", modelPrefix + longPath + ":1: vertex 0 of 1:");
     expectRefused("a path longer than PATH_MAX", std::string(5000, 'p') + "\n", modelPrefix + "Couldn't open ppp");
@@ -201,7 +201,7 @@ struct FifoWriter {
     pid_t pid = -1;
 
     FifoWriter(const std::string& once, const std::string& repeated) {
-        path = ::testing::TempDir() + "hostile.fifo";
+        path = tempFolder() + "hostile.fifo";
         ::unlink(path.c_str());
         if (::mkfifo(path.c_str(), 0600) != 0) return;
         pid = ::fork();

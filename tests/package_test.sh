@@ -2,8 +2,11 @@
 # Builds the Debian package from a finished build tree into a temporary
 # folder and checks what it would install: exactly the programs, their
 # manual pages and the desktop files (paths under usr/), the programs the
-# desktop files run, a dependency on the package of every library a program
-# links and, for a hardened build, the hardening of every program in usr/bin.
+# desktop files run, a dependency (worked out by dpkg-shlibdeps) on the
+# package of every library a program links and, for a hardened build, the
+# hardening of every program in usr/bin. That the package installs and its
+# programs run with only what it declares is for make test-fresh, on a fresh
+# system.
 #   package_test.sh BUILD_DIR hardened|plain PROGRAM... [-- DESKTOP_FILE...]
 set -eu
 build=$1

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 RgbPicture readPng(const std::string& path) {
     RgbPicture picture;
@@ -91,15 +90,4 @@ PictureDifference compare(const RgbPicture& a, const RgbPicture& b) {
         difference.largest = std::max(difference.largest, largest);
     }
     return difference;
-}
-
-TempFolder::TempFolder() {
-    std::string pattern = ::testing::TempDir() + "tarvexgl-XXXXXX";
-    if (::mkdtemp(pattern.data())) path = pattern + "/";
-}
-
-TempFolder::~TempFolder() {
-    if (path.empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
 }

@@ -1,5 +1,5 @@
 // The picture files tarvexgl-shot writes, read back with libpng and giflib's
-// own decoders, and a temporary folder per test to write them into.
+// own decoders, and compared.
 #pragma once
 
 #include <string>
@@ -36,13 +36,3 @@ struct PictureDifference {
 };
 
 PictureDifference compare(const RgbPicture& a, const RgbPicture& b);
-
-// A new, empty folder of this test process's own under the test temporary
-// folder, removed with everything in it when the object goes.
-struct TempFolder {
-    std::string path;  // ends in '/'
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-};

@@ -14,6 +14,7 @@
 
 #include "picture_files.h"
 #include "run_process.h"
+#include "temp_file.h"
 
 namespace {
 
