@@ -59,7 +59,7 @@ TempFolder::~TempFolder() {
 }
 
 std::string TempFolder::write(std::string_view name, std::string_view contents) const {
-    const std::string file = *this / name;
+    std::string file = *this / name;
     std::ofstream out(file, std::ios::binary);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
     EXPECT_TRUE(out.flush()) << "cannot write " << file;
