@@ -30,9 +30,8 @@ void computeFaceNormal(Face& face);
 // vertexIndex (any values), writes only cornerNormal.
 //
 // Runs on at most `threads` threads; the result does not depend on how many,
-// nor on the vector width (on x86-64 the widest of AVX-512, AVX2 and SSE2
-// that the C library reports usable, which GLIBC_TUNABLES can narrow, as in
-// glibc.cpu.hwcaps=-AVX512F,-AVX2).
+// nor on the vector width (on x86-64 AVX2 where the C library reports it
+// usable, else SSE2; GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2 hides AVX2).
 //
 // Time: m * m additions for a vertex that m faces name in the same slot (a
 // fan of 100 000 faces: 10^10), except that degenerate faces, whose normals
