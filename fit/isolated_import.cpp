@@ -21,6 +21,7 @@
 #include <set>
 
 #include "fit/assimp_import.h"
+#include "mesh/output_file.h"
 
 namespace {
 
@@ -35,15 +36,7 @@ constexpr std::size_t longestMessage = 4096;
 // The child's side.
 
 bool writeAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return ::writeAll(fd, std::string_view(static_cast<const char*>(data), size));
 }
 
 bool writeMesh(int fd, const PolygonMesh& mesh) {

@@ -16,12 +16,7 @@ std::string offText(const TriangleMesh& mesh);
 // fails.
 bool writeOff(const TriangleMesh& mesh, int fd);
 
-// Writes to `path`, or to standard output when `path` is "-". A file is
-// written whole or not at all: the text goes to a new temporary file beside
-// it (its name and six characters more, the name shortened where that would
-// be too long), which is renamed over `path` only once every byte is written
-// and the file closed. A symbolic link is written through: the file it names
-// (after every link on the way) gets the text, and is made if it does not
-// exist yet; the link stays. A device or a FIFO is written directly. False
-// with a one-line reason (no path, no line break) in `error`.
+// Writes to `path`, or to standard output when `path` is "-", whole or not at
+// all, through writeOutputFile (mesh/output_file.h). False with a one-line
+// reason (no path, no line break) in `error`.
 bool writeOffFile(const TriangleMesh& mesh, const std::string& path, std::string& error);

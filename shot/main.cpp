@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "mesh/model.h"
+#include "mesh/output_file.h"
 #include "shot/fit_child.h"
 #include "shot/gif_file.h"
 #include "shot/offscreen.h"
-#include "shot/output_file.h"
 #include "shot/png_file.h"
 #include "shot/viewer_frame.h"
 #include "viewer/viewer.h"
@@ -137,7 +137,9 @@ int parseArguments(int argc, char** argv, Request& request) {
 
 int writeOutput(const std::string& path, const std::string& bytes) {
     std::string error;
-    if (writeOutputFile(path, bytes, error)) return 0;
+    if (writeOutputFile(
+            path, [&](int fd) { return writeAll(fd, bytes); }, error))
+        return 0;
     std::fprintf(stderr, "tarvexgl-shot: %s: %s\n", path.c_str(), error.c_str());
     return 1;
 }
