@@ -265,7 +265,7 @@ TEST(Shot, ThumbnailerEntryGivesASquareWithTheFrameCentred) {
     EXPECT_GE(top, 32);
     EXPECT_LT(bottom, 32 + 192);
     // Fitted as tarvexgl-fit fits it, large (its widest, over a whole
-    // turn, is at least 40 % of the frame), not a speck.
+    // turn, is at least 40 % of the frame), not a dot.
     EXPECT_GE(right - left + 1, 256 / 3) << "the mesh spans " << right - left + 1 << " x " << bottom - top + 1;
 
     // At 800 the frame is the viewer's window, 100 rows down: byte for byte
