@@ -150,6 +150,17 @@ TEST(FitOrient, FacesThatDisagreeWithTheirNeighboursTurn) {
     EXPECT_EQ(facesOf(mesh)[1], (std::vector<std::int32_t>{6, 4, 5, 7}));
     EXPECT_EQ(facesOf(mesh)[4], (std::vector<std::int32_t>{2, 0, 4, 6}));
     EXPECT_GT(sixVolume(mesh), 0);
+    // Two sides away from the first face's corners: the turned faces' share
+    // of the volume must count with its sign, or the cube turns inside out.
+    cube = cubeQuads;
+    std::reverse(cube[1].begin(), cube[1].end());
+    std::reverse(cube[3].begin(), cube[3].end());
+    mesh = polygons(cubeCorners, cube);
+    changes = orientOutward(mesh);
+    EXPECT_EQ(changes.facesMadeToAgree, 2u);
+    EXPECT_EQ(changes.partsTurned, 0u);
+    EXPECT_EQ(facesOf(mesh)[0], cubeQuads[0]);
+    EXPECT_GT(sixVolume(mesh), 0);
 
     const std::vector<Vertex> strip = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0},
                                        {0, 1, 0}, {1, 1, 0}, {2, 1, 0}, {3, 1, 0}};
@@ -307,6 +318,14 @@ TEST(FitCrease, TheCreaseAngleDecides) {
         EXPECT_EQ(splitSharpEdges(hinge, defaultCreaseDegrees), angle > 50 ? 2u : 0u);
         EXPECT_EQ(splitSharpEdges(hinge, 180), 0u);
     }
+    // Faces around vertex 0 meeting at a 60-degree edge, each only 30
+    // degrees from the flat face listed first: a vertex may be passed over
+    // only when its faces lie within half the crease angle of one another's.
+    const double c = std::cos(pi / 6), s = std::sin(pi / 6);
+    TriangleMesh fan =
+        triangles({{0, 0, 0}, {1, 0, 0}, {-1, 1, 0}, {-1, -1, 0}, {2, -1, 0}, {2, 1, 0}, {0.5, c, -s}, {0.5, -c, -s}},
+                  {{0, 2, 3}, {1, 4, 5}, {0, 1, 6}, {1, 0, 7}});
+    EXPECT_EQ(splitSharpEdges(fan, defaultCreaseDegrees), 4u);
 }
 
 // Whatever the faces (points, edges, repeated corners, faces on one edge by
