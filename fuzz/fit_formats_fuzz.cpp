@@ -24,13 +24,7 @@
 #include "fit/safe_range.h"
 #include "fit/stl_reader.h"
 #include "fit/triangulate.h"
-
-// The sanitizer runtimes provide these; in a build without one they are null
-// and the allocation check is skipped. NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, std::size_t),
-                                                         void (*freeHook)(const volatile void*)) __attribute__((weak));
-extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
-// NOLINTEND(bugprone-reserved-identifier)
+#include "fuzz/allocation_limit.h"
 
 namespace {
 
@@ -39,23 +33,6 @@ namespace {
                  static_cast<int>(detail.size()), detail.data());
     std::abort();
 }
-
-// The largest tables are a vertex (24 bytes) for every 3 bytes of binary PLY
-// and, once cut, the sweep's records for every corner a byte names: 64 bytes
-// for each byte of input covers them all, and 1 MiB the fixed buffers.
-std::size_t allocationLimit = 0;  // 0: not inside a reader
-
-void checkAllocation(const volatile void* /*block*/, std::size_t size) {
-    if (allocationLimit == 0 || size <= allocationLimit) return;
-    const std::size_t limit = allocationLimit;
-    allocationLimit = 0;  // what follows may allocate
-    std::fprintf(stderr, "fit_formats_fuzz: allocation of %zu bytes, more than the %zu this input justifies\n", size,
-                 limit);
-    if (__sanitizer_print_stack_trace) __sanitizer_print_stack_trace();
-    std::abort();
-}
-
-void ignoreFree(const volatile void* /*block*/) {}
 
 const std::string path = "fuzz.input";
 
@@ -81,6 +58,9 @@ template <class Read>
 void readAndFit(const char* reader, std::string_view bytes, Read read) {
     PolygonMesh mesh;
     std::string error;
+    // The largest tables are a vertex (24 bytes) for every 3 bytes of binary
+    // PLY and, once cut, the sweep's records for every corner a byte names: 64
+    // bytes for each byte of input covers them all, and 1 MiB the fixed buffers.
     allocationLimit = 64 * bytes.size() + (std::size_t{1} << 20);
     bool ok = false;
     try {
@@ -113,9 +93,7 @@ void readAndFit(const char* reader, std::string_view bytes, Read read) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool hooked = __sanitizer_install_malloc_and_free_hooks &&
-                               __sanitizer_install_malloc_and_free_hooks(checkAllocation, ignoreFree);
-    (void)hooked;
+    installAllocationCheck("fit_formats_fuzz");
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     readAndFit("stl", bytes, readStl);
     readAndFit("ply", bytes, readPly);

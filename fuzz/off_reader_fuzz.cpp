@@ -24,15 +24,9 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/allocation_limit.h"
 #include "mesh/model.h"
 #include "mesh/off_reader.h"
-
-// The sanitizer runtimes provide these; in a build without one they are null
-// and the allocation check is skipped. NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, std::size_t),
-                                                         void (*freeHook)(const volatile void*)) __attribute__((weak));
-extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
-// NOLINTEND(bugprone-reserved-identifier)
 
 namespace {
 
@@ -46,19 +40,6 @@ namespace {
 // a face record needs at least, so 23 times the input. The rest (the vertex
 // table, the error text, one token copied for strtod) is smaller than that.
 std::size_t allocationLimitFor(std::size_t inputSize) { return sizeof(Face) * (inputSize / 8) + inputSize + 4096; }
-std::size_t allocationLimit = 0;  // 0: not inside loadModel
-
-void checkAllocation(const volatile void* /*block*/, std::size_t size) {
-    if (allocationLimit == 0 || size <= allocationLimit) return;
-    const std::size_t limit = allocationLimit;
-    allocationLimit = 0;  // what follows may allocate
-    std::fprintf(stderr, "off_reader_fuzz: allocation of %zu bytes, more than the %zu this input justifies\n", size,
-                 limit);
-    if (__sanitizer_print_stack_trace) __sanitizer_print_stack_trace();
-    std::abort();
-}
-
-void ignoreFree(const volatile void* /*block*/) {}
 
 // ---- the independent reading ----
 
@@ -200,9 +181,7 @@ void checkStream(const std::uint8_t* data, std::size_t size, const Model& model,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool hooked = __sanitizer_install_malloc_and_free_hooks &&
-                               __sanitizer_install_malloc_and_free_hooks(checkAllocation, ignoreFree);
-    static_cast<void>(hooked);
+    installAllocationCheck("off_reader_fuzz");
 
     // A regular file that lives in memory, opened by its path as the viewer
     // opens a mesh.

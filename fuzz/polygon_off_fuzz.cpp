@@ -18,16 +18,10 @@
 #include <string_view>
 
 #include "fit/polygon_off.h"
+#include "fuzz/allocation_limit.h"
 #include "mesh/number_token.h"
 #include "mesh/off_reader.h"
 #include "mesh/off_space.h"
-
-// The sanitizer runtimes provide these; in a build without one they are null
-// and the allocation check is skipped. NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*, std::size_t),
-                                                         void (*freeHook)(const volatile void*)) __attribute__((weak));
-extern "C" void __sanitizer_print_stack_trace() __attribute__((weak));
-// NOLINTEND(bugprone-reserved-identifier)
 
 namespace {
 
@@ -42,19 +36,6 @@ namespace {
 // table (24 bytes for at least 6 bytes of text or 12 of binary). The error
 // text and a token copied for strtod are smaller.
 std::size_t allocationLimitFor(std::size_t inputSize) { return 6 * inputSize + 4096; }
-std::size_t allocationLimit = 0;  // 0: not inside the reader
-
-void checkAllocation(const volatile void* /*block*/, std::size_t size) {
-    if (allocationLimit == 0 || size <= allocationLimit) return;
-    const std::size_t limit = allocationLimit;
-    allocationLimit = 0;  // what follows may allocate
-    std::fprintf(stderr, "polygon_off_fuzz: allocation of %zu bytes, more than the %zu this input justifies\n", size,
-                 limit);
-    if (__sanitizer_print_stack_trace) __sanitizer_print_stack_trace();
-    std::abort();
-}
-
-void ignoreFree(const volatile void* /*block*/) {}
 
 void checkRefusal(const PolygonMesh& mesh, const std::string& error) {
     if (!mesh.vertices.empty() || !mesh.corners.empty() || mesh.faceCount() != 0)
@@ -128,9 +109,7 @@ void checkAgainstViewer(std::string_view text, bool accepted, const PolygonMesh&
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool hooked = __sanitizer_install_malloc_and_free_hooks &&
-                               __sanitizer_install_malloc_and_free_hooks(checkAllocation, ignoreFree);
-    static_cast<void>(hooked);
+    installAllocationCheck("polygon_off_fuzz");
 
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     PolygonMesh mesh;

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "address_sanitizer.h"
 #include "run_process.h"
 #include "temp_file.h"
 
@@ -31,14 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string fit = TARVEXGL_FIT_BINARY;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool addressSanitizer = true;
-#elif defined(__has_feature)
-constexpr bool addressSanitizer = __has_feature(address_sanitizer);
-#else
-constexpr bool addressSanitizer = false;
-#endif
 
 // tarvexgl-fit under a shell that limits it first: 60 s of CPU time and,
 // unless the address sanitizer's shadow memory is in the way, 2 GiB of

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "address_sanitizer.h"
 #include "fit/polygon_off.h"
 #include "fit/triangulate.h"
 
@@ -205,12 +206,6 @@ TEST(FitOffReader, MalformedFilesGetOneExactLine) {
         EXPECT_EQ(error, c.message);
     }
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool addressSanitizer = true;  // its shadow memory does not fit under RLIMIT_AS
-#else
-constexpr bool addressSanitizer = false;
-#endif
 
 // Reads `bytes` with `spare` bytes of address space left, prints the error
 // line and ends the process: the body of a death test, which runs in a child.

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "address_sanitizer.h"
 #include "run_process.h"
 #include "temp_file.h"
 
@@ -33,12 +34,6 @@ namespace {
 
 const std::string prompt = "Enter the file name :  ";
 const std::string modelPrefix = "Model Constructor: ";
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool addressSanitizer = true;  // its shadow memory does not fit under RLIMIT_AS
-#else
-constexpr bool addressSanitizer = false;
-#endif
 
 bool canLimitAddressSpace() { return !addressSanitizer && !underWrapper(); }
 

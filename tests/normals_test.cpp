@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "address_sanitizer.h"
 #include "mesh/model.h"
 #include "mesh/normals.h"
 
@@ -471,14 +472,6 @@ TEST(CornerSums, NegativeIndicesHaveTheScansBits) {
     for (std::size_t j = 0; j < seeded.size(); j += 3) seeded[j].vertexIndex[j % 3] = -1 - static_cast<int>(j % 5);
     expectSameBitsEverywhere(seeded);
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool addressSanitizer = true;
-#elif defined(__has_feature)
-constexpr bool addressSanitizer = __has_feature(address_sanitizer);
-#else
-constexpr bool addressSanitizer = false;
-#endif
 
 TEST(Normals, WithoutMemoryForTheIndexNothingIsWritten) {
     if (addressSanitizer) GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -33,23 +32,12 @@ ProcessResult runWithoutDisplay(const std::string& program, const std::vector<st
     return runProcess(argv, "", deadline);
 }
 
-void writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
-
 bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
 // The keys of a desktop-style file ("[Group]" lines left out).
 std::map<std::string, std::string> readKeyFile(const std::string& path) {
     std::map<std::string, std::string> keys;
-    std::istringstream lines(readFile(path));
+    std::istringstream lines(readTextFile(path));
     for (std::string line; std::getline(lines, line);) {
         const std::size_t equals = line.find('=');
         if (!line.empty() && line[0] != '[' && line[0] != '#' && equals != std::string::npos)
@@ -99,7 +87,7 @@ TEST(Shot, BadInputGivesOneLineAndAStatusAndNoPicture) {
     const TempFolder folder;
     const std::string dir = folder.path;
     const std::string vase = examples + "/vase.off";
-    writeFile(dir + "bad.off", "OFF 3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 7\n");
+    folder.write("bad.off", "OFF 3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 7\n");
     std::filesystem::create_directory(dir + "folder");
     struct Case {
         const char* what;
@@ -243,7 +231,7 @@ endsolid pyramid
 
 TEST(Shot, ThumbnailerEntryGivesASquareWithTheFrameCentred) {
     const TempFolder folder;
-    writeFile(folder.path + "pyramid.stl", pyramidStl);
+    folder.write("pyramid.stl", pyramidStl);
     const std::string png = folder.path + "thumbnail.png";
     const ProcessResult r = runThumbnailer(folder.path + "pyramid.stl", png, 256);
     ASSERT_FALSE(r.stillRunning);
@@ -296,8 +284,7 @@ TEST(Shot, ThumbnailerEntryGivesASquareWithTheFrameCentred) {
 TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
     const TempFolder folder;
     const std::string fit = std::filesystem::path(shot).parent_path() / "tarvexgl-fit";
-    const std::string stl = folder.path + "pyramid.stl";
-    writeFile(stl, pyramidStl);
+    const std::string stl = folder.write("pyramid.stl", pyramidStl);
     const ProcessResult fitted = runProcess({fit, stl, folder.path + "fitted.off"}, "", deadline);
     ASSERT_EQ(fitted.exitStatus, 0) << fitted.err;
     const ProcessResult reference =
@@ -317,7 +304,7 @@ TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
 
     // Failures: tarvexgl-fit's line for input it cannot read, tarvexgl-shot's
     // line and status for a picture it cannot write; no picture either way.
-    writeFile(folder.path + "broken.stl", "solid broken\nfacet normal 0 0\n");
+    folder.write("broken.stl", "solid broken\nfacet normal 0 0\n");
     const ProcessResult broken =
         runWithoutDisplay(fit, {"--shot", folder.path + "broken.png", folder.path + "broken.stl"});
     EXPECT_EQ(broken.exitStatus, 1);
@@ -335,8 +322,8 @@ TEST(Shot, ThumbnailerEntryOnABrokenFileGivesNoThumbnailAndFails) {
     const std::string png = folder.path + "thumbnail.png";
     for (const char* name : {"broken.stl", "broken.off", "missing.ply"}) {
         SCOPED_TRACE(name);
-        const std::string input = folder.path + name;
-        if (std::string(name) != "missing.ply") writeFile(input, std::string(name) + "\n\x01\xff solid 3 OFF\n");
+        const std::string input = folder / name;
+        if (std::string(name) != "missing.ply") folder.write(name, std::string(name) + "\n\x01\xff solid 3 OFF\n");
         const ProcessResult r = runThumbnailer(input, png, 128);
         EXPECT_FALSE(r.stillRunning);
         EXPECT_EQ(r.signal, 0);
@@ -366,12 +353,12 @@ TEST(Shot, FileManagerGivesEveryFormatToTheThumbnailerAndTheDesktopEntry) {
     const std::vector<std::string> opened = split(desktop.at("MimeType"), ';');
     EXPECT_EQ(thumbnailed, opened);
 
-    writeFile(folder.path + "mesh.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
-    writeFile(folder.path + "mesh-without-a-suffix", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
-    writeFile(folder.path + "mesh.stl", pyramidStl);
-    writeFile(folder.path + "mesh.ply", "ply\nformat ascii 1.0\nelement vertex 0\nend_header\n");
-    writeFile(folder.path + "mesh.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    writeFile(folder.path + "binary.stl", std::string(80, ' ') + std::string("\x01\0\0\0", 4) + std::string(50, '\0'));
+    folder.write("mesh.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    folder.write("mesh-without-a-suffix", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    folder.write("mesh.stl", pyramidStl);
+    folder.write("mesh.ply", "ply\nformat ascii 1.0\nelement vertex 0\nend_header\n");
+    folder.write("mesh.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    folder.write("binary.stl", std::string(80, ' ') + std::string("\x01\0\0\0", 4) + std::string(50, '\0'));
     const std::vector<std::pair<std::string, std::string>> files = {
         {"mesh.off", "model/x-off"}, {"mesh-without-a-suffix", "model/x-off"},
         {"mesh.stl", "model/stl"},   {"binary.stl", "model/stl"},

@@ -56,11 +56,7 @@ RgbPicture windowPicture() {
 
 // The mesh through the viewer's prompt, as the viewer loads it.
 void loadThroughPrompt(const std::string& mesh, const TempFolder& folder) {
-    const std::string answer = folder.path + "answer.txt";
-    std::FILE* file = std::fopen(answer.c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fprintf(file, "%s\n", mesh.c_str());
-    std::fclose(file);
+    const std::string answer = folder.write("answer.txt", mesh + "\n");
     ASSERT_NE(std::freopen(answer.c_str(), "r", stdin), nullptr);
     initScene();
     std::fputs("\n", stdout);  // after the viewer's prompt
