@@ -141,6 +141,8 @@ struct Refusal {
 
 TEST(FitHostile, RefusalsAreOneLineWithTheFileAndStatus1AndLeaveNoOutput) {
     const std::string cube = binaryCube();
+    std::string onePastBinary = cube;  // the last face's last corner: 5 becomes 8, one past the end
+    onePastBinary[cube.size() - 4] = '\x08';
     // 200 million vertices declared in a hundred bytes.
     const std::string hugeX =
         "xof 0303txt 0032\nMesh m {\n 200000000;\n 0.0;0.0;0.0;,\n 1.0;0.0;0.0;,\n 0.0;1.0;0.0;;\n 1;\n 3;0,1,2;;\n}\n";
@@ -151,6 +153,8 @@ TEST(FitHostile, RefusalsAreOneLineWithTheFileAndStatus1AndLeaveNoOutput) {
          ":14: face 0 of 1: expected a vertex index in 0..3, found '2147483647'"},
         {"index one past the end", "one-past.ply", asciiPly(xyz, "ascii", square + "3 0 1 4\n"),
          ":14: face 0 of 1: expected a vertex index in 0..3, found '4'"},
+        {"binary index one past the end", "one-past-binary.ply", onePastBinary,
+         ": face 11 of 12 (byte 418): expected a vertex index in 0..7, found 8"},
         {"binary PLY cut at byte 200", "cut-200.ply", cube.substr(0, 200),
          ":3: header: expected at most 2 records of element 'vertex' in the 30 bytes that follow the header, found "
          "'8'"},
