@@ -200,8 +200,9 @@ std::string base64(const std::string& bytes) {
 }
 
 // The tetrahedron as glTF 2.0 (y up), its buffer inside the file, held by
-// two nodes: one moves it 10 along x, the other doubles it.
-std::string gltf() {
+// two nodes: one moves it 10 along x, the other doubles it; `nested`, the
+// second is the first's child, and so moved as well.
+std::string gltf(bool nested = false) {
     std::string buffer;
     for (const auto& v : tetra) {  // glTF is y-up: STL's z becomes y
         append(buffer, v[0]);
@@ -210,9 +211,13 @@ std::string gltf() {
     }
     for (const auto& f : tetraFaces)
         for (int k : f) append(buffer, static_cast<std::uint16_t>(k));
+    const std::string nodes = nested ? R"("scenes": [{"nodes": [0]}],
+  "nodes": [{"mesh": 0, "translation": [10, 0, 0], "children": [1]}, {"mesh": 0, "scale": [2, 2, 2]}],)"
+                                     : R"("scenes": [{"nodes": [0, 1]}],
+  "nodes": [{"mesh": 0, "translation": [10, 0, 0]}, {"mesh": 0, "scale": [2, 2, 2]}],)";
     return R"({"asset": {"version": "2.0"},
-  "scene": 0, "scenes": [{"nodes": [0, 1]}],
-  "nodes": [{"mesh": 0, "translation": [10, 0, 0]}, {"mesh": 0, "scale": [2, 2, 2]}],
+  "scene": 0, )" +
+           nodes + R"(
   "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]}],
   "buffers": [{"byteLength": 72, "uri": "data:application/octet-stream;base64,)" +
            base64(buffer) + R"("}],
@@ -286,23 +291,28 @@ TEST(FitFormats, FormatsComeInSharedTriangulatedAndUpright) {
 
 TEST(FitFormats, NodesMoveAndRepeatTheirMeshes) {
     // The glTF scene as read, before any framing: the tetrahedron moved 10
-    // along x, and again doubled.
+    // along x, and again doubled, moved too when its node is the first's child.
     const TempFolder folder;
-    const std::string path = folder.write("tetra.gltf", gltf());
-    PolygonMesh mesh;
-    UpAxis formatUp{};
-    std::string error;
-    ASSERT_TRUE(readMeshFile(path, mesh, formatUp, error)) << error;
-    std::vector<std::array<double, 3>> seen, expected;
-    for (const Vertex& v : mesh.vertices) seen.push_back({v.x, v.y, v.z});
-    for (const auto& v : tetra) {
-        expected.push_back({v[0] + 10.0, v[2], -v[1]});
-        expected.push_back({2.0 * v[0], 2.0 * v[2], -2.0 * v[1]});
+    for (const bool nested : {false, true}) {
+        SCOPED_TRACE(nested ? "nested" : "side by side");
+        const std::string path = folder.write(nested ? "nested.gltf" : "tetra.gltf", gltf(nested));
+        PolygonMesh mesh;
+        UpAxis formatUp{};
+        std::string error;
+        ASSERT_TRUE(readMeshFile(path, mesh, formatUp, error)) << error;
+        std::vector<std::array<double, 3>> seen, expected;
+        for (const Vertex& v : mesh.vertices) seen.push_back({v.x, v.y, v.z});
+        for (const auto& v : tetra) {
+            expected.push_back({v[0] + 10.0, v[2], -v[1]});
+            expected.push_back({2.0 * v[0] + (nested ? 10.0 : 0.0), 2.0 * v[2], -2.0 * v[1]});
+        }
+        std::sort(seen.begin(), seen.end());
+        std::sort(expected.begin(), expected.end());
+        // Nested, the two copies share the corner at the child's origin.
+        expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+        EXPECT_EQ(seen, expected);
+        EXPECT_EQ(mesh.faceCount(), 8u);
     }
-    std::sort(seen.begin(), seen.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(seen, expected);
-    EXPECT_EQ(mesh.faceCount(), 8u);
 }
 
 TEST(FitFormats, UpAxisCanBeGiven) {
