@@ -355,14 +355,16 @@ TEST(Shot, FileManagerGivesEveryFormatToTheThumbnailerAndTheDesktopEntry) {
 
     folder.write("mesh.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
     folder.write("mesh-without-a-suffix", "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    folder.write("colours.off", "COFF\n3 1 0\n0 0 0 255 0 0 255\n1 0 0 0 255 0 255\n0 1 0 0 0 255 255\n3 0 1 2\n");
     folder.write("mesh.stl", pyramidStl);
     folder.write("mesh.ply", "ply\nformat ascii 1.0\nelement vertex 0\nend_header\n");
     folder.write("mesh.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     folder.write("binary.stl", std::string(80, ' ') + std::string("\x01\0\0\0", 4) + std::string(50, '\0'));
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"mesh.off", "model/x-off"}, {"mesh-without-a-suffix", "model/x-off"},
-        {"mesh.stl", "model/stl"},   {"binary.stl", "model/stl"},
-        {"mesh.ply", "model/x-ply"}, {"mesh.obj", "model/obj"}};
+        {"mesh.off", "model/x-off"},    {"mesh-without-a-suffix", "model/x-off"},
+        {"colours.off", "model/x-off"},  // by its name: no magic for COFF
+        {"mesh.stl", "model/stl"},      {"binary.stl", "model/stl"},
+        {"mesh.ply", "model/x-ply"},    {"mesh.obj", "model/obj"}};
     for (const auto& [file, expected] : files) {
         SCOPED_TRACE(file);
         const ProcessResult info = runProcess(
