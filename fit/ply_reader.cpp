@@ -278,20 +278,6 @@ T load(const unsigned char* at, bool swap) {
     return std::bit_cast<T>(bits);
 }
 
-double valueAt(Type t, const unsigned char* at, bool swap) {
-    switch (t) {
-        case Type::int8: return static_cast<std::int8_t>(at[0]);
-        case Type::uint8: return at[0];
-        case Type::int16: return load<std::int16_t>(at, swap);
-        case Type::uint16: return load<std::uint16_t>(at, swap);
-        case Type::int32: return load<std::int32_t>(at, swap);
-        case Type::uint32: return load<std::uint32_t>(at, swap);
-        case Type::float32: return load<float>(at, swap);
-        case Type::float64: return load<double>(at, swap);
-    }
-    return 0;
-}
-
 // An integer type's value, exactly.
 std::int64_t integerAt(Type t, const unsigned char* at, bool swap) {
     switch (t) {
@@ -305,6 +291,13 @@ std::int64_t integerAt(Type t, const unsigned char* at, bool swap) {
         case Type::float64: break;
     }
     return -1;
+}
+
+// Any type's value: an integer of at most 32 bits is exact in a double.
+double valueAt(Type t, const unsigned char* at, bool swap) {
+    if (t == Type::float32) return load<float>(at, swap);
+    if (t == Type::float64) return load<double>(at, swap);
+    return static_cast<double>(integerAt(t, at, swap));
 }
 
 struct BinaryReader {
