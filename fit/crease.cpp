@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fit/edge_runs.h"
+#include "fit/safe_range.h"
 
 namespace {
 
@@ -23,9 +24,7 @@ struct Direction {
 // brings the largest to about 1 before they are subtracted, so that no mesh
 // overflows; floats are plenty to compare angles.
 std::vector<Direction> unitNormals(const TriangleMesh& mesh) {
-    double largest = 0;
-    for (const Vertex& p : mesh.vertices) largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-    const double s = largest > 0 ? std::ldexp(1.0, -std::ilogb(largest) - 1) : 1.0;
+    const double s = unitScale(mesh.vertices);
     std::vector<Direction> normals(mesh.triangles.size());
     for (std::size_t f = 0; f < mesh.triangles.size(); ++f) {
         const Vertex& a = mesh.vertices[static_cast<std::size_t>(mesh.triangles[f][0])];

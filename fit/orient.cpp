@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fit/edge_runs.h"
+#include "fit/safe_range.h"
 
 namespace {
 
@@ -237,12 +238,6 @@ double sixVolume(const Faces& faces, std::size_t f, Vertex apex, double scale) {
         b = c;
     }
     return sum;
-}
-
-double unitScale(const std::vector<Vertex>& vertices) {
-    double largest = 0;
-    for (const Vertex& p : vertices) largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-    return largest > 0 ? std::ldexp(1.0, -std::ilogb(largest) - 1) : 1.0;
 }
 
 struct PartSums {
