@@ -127,6 +127,11 @@ bool failHeader(HeaderReader& r, const char* at, std::string_view expected) {
     return false;
 }
 
+bool hasRole(const Element& element, Role role) {
+    return std::any_of(element.properties.begin(), element.properties.end(),
+                       [role](const Property& p) { return p.role == role; });
+}
+
 bool readProperty(HeaderReader& r, Element& element) {
     Property property;
     std::string_view token = tokenOnLine(r.scan);
@@ -140,15 +145,11 @@ bool readProperty(HeaderReader& r, Element& element) {
     if (!parseType(token, property.type)) return failHeader(r, token.data(), typeList);
     const std::string_view name = tokenOnLine(r.scan);
     if (name.empty()) return failHeader(r, name.data(), "the property's name");
-    const auto taken = [&](Role role) {
-        return std::any_of(element.properties.begin(), element.properties.end(),
-                           [role](const Property& p) { return p.role == role; });
-    };
     if (element.kind == Kind::vertex && !property.list) {
         const Role role = name == "x" ? Role::x : name == "y" ? Role::y : name == "z" ? Role::z : Role::skip;
-        if (!taken(role)) property.role = role;
+        if (!hasRole(element, role)) property.role = role;
     } else if (element.kind == Kind::face && property.list && (name == "vertex_indices" || name == "vertex_index") &&
-               !taken(Role::corners)) {
+               !hasRole(element, Role::corners)) {
         if (!isInteger(property.type)) return failHeader(r, name.data(), "vertex indices of an integer type");
         property.role = Role::corners;
     }
@@ -223,12 +224,9 @@ bool readHeader(HeaderReader& r, Header& h, std::size_t& bodyStart) {
     }
     if (!vertex) return failHeader(r, endHeader, "an element 'vertex' before 'end_header'");
     for (const Role role : {Role::x, Role::y, Role::z})
-        if (std::none_of(vertex->properties.begin(), vertex->properties.end(),
-                         [role](const Property& p) { return p.role == role; }))
-            return failHeader(r, vertex->countAt, "properties x, y and z in element 'vertex'");
+        if (!hasRole(*vertex, role)) return failHeader(r, vertex->countAt, "properties x, y and z in element 'vertex'");
     if (!face) return failHeader(r, endHeader, "an element 'face' before 'end_header'");
-    if (std::none_of(face->properties.begin(), face->properties.end(),
-                     [](const Property& p) { return p.role == Role::corners; }))
+    if (!hasRole(*face, Role::corners))
         return failHeader(r, face->countAt, "a list property 'vertex_indices' in element 'face'");
     if (vertex->count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
         return failHeader(r, vertex->countAt, "at most 2147483647 vertices");
