@@ -9,6 +9,7 @@
 #include <new>
 #include <string_view>
 
+#include "fit/error_line.h"
 #include "fit/isolated_import.h"
 #include "fit/obj_reader.h"
 #include "fit/ply_reader.h"
@@ -44,12 +45,6 @@ Reader readerFor(const std::string& path, bool regular) {
     if (hasExtension(path, ".ply")) return Reader::ply;
     if (hasExtension(path, ".obj")) return Reader::obj;
     return startsAsPly(start) ? Reader::ply : Reader::importer;
-}
-
-std::string sizeInWords(std::size_t bytes) {
-    if (bytes >= std::size_t{10} << 20) return std::to_string(bytes >> 20) + " MiB";
-    if (bytes >= std::size_t{10} << 10) return std::to_string(bytes >> 10) + " KiB";
-    return std::to_string(bytes) + " bytes";
 }
 
 }  // namespace
