@@ -74,14 +74,6 @@ std::uint32_t highCorner(std::uint64_t side) {
     return tagOf(side) & 1 ? nextCorner(start) : start;
 }
 
-// Calls compare(a, b) for the pairs of sides on one edge that are compared:
-// all when there are up to eight, else each with the next.
-template <class Compare>
-void forEachPair(std::span<const std::uint64_t> run, const Compare& compare) {
-    for (std::size_t i = 0; i + 1 < run.size(); ++i)
-        for (std::size_t j = i + 1; j < (run.size() <= 8 ? run.size() : i + 2); ++j) compare(run[i], run[j]);
-}
-
 // The vertices whose faces' normals spread wider than `degrees` from the
 // first of them. Two faces that share an edge are both at each of its
 // vertices, so an edge sharper than twice that has both ends here.

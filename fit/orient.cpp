@@ -340,13 +340,13 @@ OrientationChanges orientOutward(PolygonMesh& mesh) {
     };
     bool maybeRepeated = false;
     forEachEdge(runs, [&](std::span<const std::uint64_t> run) {
-        for (std::size_t i = 0; i + 1 < run.size() && !maybeRepeated; ++i)
-            for (std::size_t j = i + 1; j < (run.size() <= 8 ? run.size() : i + 2); ++j) {
-                const std::uint32_t a = cornerOf(run[i]), b = cornerOf(run[j]);
-                if (faceAt(a) == faceAt(b) || (!triangles && faces.size(faceAt(a)) != faces.size(faceAt(b)))) continue;
+        if (!maybeRepeated)
+            forEachPair(run, [&](std::uint64_t sideA, std::uint64_t sideB) {
+                const std::uint32_t a = cornerOf(sideA), b = cornerOf(sideB);
+                if (faceAt(a) == faceAt(b) || (!triangles && faces.size(faceAt(a)) != faces.size(faceAt(b)))) return;
                 const bool sameWay = placeAt(a) == placeAt(b);
                 if (placeAt(next(next(a))) == placeAt(sameWay ? next(next(b)) : previous(b))) maybeRepeated = true;
-            }
+            });
         link(run);
     });
     if (maybeRepeated) mergeRepeatedFaces(faces, merged, twin, changes);
