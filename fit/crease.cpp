@@ -13,7 +13,6 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-constexpr auto vertexLimit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 
 struct Direction {
     float x = 0, y = 0, z = 0;  // a unit normal, or zero for a face without area
@@ -165,7 +164,7 @@ std::size_t splitSharpEdges(TriangleMesh& mesh, double creaseDegrees) {
             std::int32_t& own = vertexOfGroup[groups.rootOf(static_cast<std::uint32_t>(3 * f + k))];
             if (own < 0) {
                 // (A mesh with as many vertices as the viewer counts keeps the rest shared.)
-                if (!kept[static_cast<std::size_t>(v)] || mesh.vertices.size() == vertexLimit) {
+                if (!kept[static_cast<std::size_t>(v)] || mesh.vertices.size() == viewerCountLimit) {
                     kept[static_cast<std::size_t>(v)] = true;
                     own = v;
                 } else {

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <vector>
 
@@ -228,8 +227,7 @@ bool readHeader(HeaderReader& r, Header& h, std::size_t& bodyStart) {
     if (!face) return failHeader(r, endHeader, "an element 'face' before 'end_header'");
     if (!hasRole(*face, Role::corners))
         return failHeader(r, face->countAt, "a list property 'vertex_indices' in element 'face'");
-    if (vertex->count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-        return failHeader(r, vertex->countAt, "at most 2147483647 vertices");
+    if (vertex->count > viewerCountLimit) return failHeader(r, vertex->countAt, "at most 2147483647 vertices");
     h.vertexCount = static_cast<std::int64_t>(vertex->count);
     h.faceCount = static_cast<std::int64_t>(std::min<std::uint64_t>(face->count, INT64_MAX));
     return true;
