@@ -7,7 +7,6 @@
 
 #include <assimp/Importer.hpp>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -68,7 +67,6 @@ Vertex apply(const Affine& a, const aiVector3D& p) {
             a.m[2][0] * x + a.m[2][1] * y + a.m[2][2] * z + a.m[2][3]};
 }
 
-constexpr auto mostVertices = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 constexpr std::size_t mostNodeVisits = std::size_t{1} << 24;
 
 bool appendMesh(const aiMesh* part, unsigned number, const Affine& where, PolygonMesh& mesh, std::string& error) {
@@ -77,7 +75,7 @@ bool appendMesh(const aiMesh* part, unsigned number, const Affine& where, Polygo
         error = name + " is missing its vertices or faces";
         return false;
     }
-    if (part->mNumVertices > mostVertices - mesh.vertices.size()) {
+    if (part->mNumVertices > viewerCountLimit - mesh.vertices.size()) {
         error = "more than 2147483647 vertices in all: more than the viewer counts";
         return false;
     }

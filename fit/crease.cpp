@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "fit/edge_runs.h"
+#include "fit/safe_range.h"
 
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-constexpr auto vertexLimit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 
 struct Direction {
     float x = 0, y = 0, z = 0;  // a unit normal, or zero for a face without area
@@ -23,9 +23,7 @@ struct Direction {
 // brings the largest to about 1 before they are subtracted, so that no mesh
 // overflows; floats are plenty to compare angles.
 std::vector<Direction> unitNormals(const TriangleMesh& mesh) {
-    double largest = 0;
-    for (const Vertex& p : mesh.vertices) largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-    const double s = largest > 0 ? std::ldexp(1.0, -std::ilogb(largest) - 1) : 1.0;
+    const double s = unitScale(mesh.vertices);
     std::vector<Direction> normals(mesh.triangles.size());
     for (std::size_t f = 0; f < mesh.triangles.size(); ++f) {
         const Vertex& a = mesh.vertices[static_cast<std::size_t>(mesh.triangles[f][0])];
@@ -73,14 +71,6 @@ std::uint32_t lowCorner(std::uint64_t side) {
 std::uint32_t highCorner(std::uint64_t side) {
     const std::uint32_t start = tagOf(side) >> 1;
     return tagOf(side) & 1 ? nextCorner(start) : start;
-}
-
-// Calls compare(a, b) for the pairs of sides on one edge that are compared:
-// all when there are up to eight, else each with the next.
-template <class Compare>
-void forEachPair(std::span<const std::uint64_t> run, const Compare& compare) {
-    for (std::size_t i = 0; i + 1 < run.size(); ++i)
-        for (std::size_t j = i + 1; j < (run.size() <= 8 ? run.size() : i + 2); ++j) compare(run[i], run[j]);
 }
 
 // The vertices whose faces' normals spread wider than `degrees` from the
@@ -174,7 +164,7 @@ std::size_t splitSharpEdges(TriangleMesh& mesh, double creaseDegrees) {
             std::int32_t& own = vertexOfGroup[groups.rootOf(static_cast<std::uint32_t>(3 * f + k))];
             if (own < 0) {
                 // (A mesh with as many vertices as the viewer counts keeps the rest shared.)
-                if (!kept[static_cast<std::size_t>(v)] || mesh.vertices.size() == vertexLimit) {
+                if (!kept[static_cast<std::size_t>(v)] || mesh.vertices.size() == viewerCountLimit) {
                     kept[static_cast<std::size_t>(v)] = true;
                     own = v;
                 } else {

@@ -72,3 +72,12 @@ void forEachEdge(const EdgeRuns& runs, const Visit& visit) {
         }
     }
 }
+
+// Calls compare(a, b) for the pairs of sides in `run` that are compared: all
+// when there are up to eight, else each with the next, so that an edge that
+// many faces share costs no more than its sides.
+template <class Compare>
+void forEachPair(std::span<const std::uint64_t> run, const Compare& compare) {
+    for (std::size_t i = 0; i + 1 < run.size(); ++i)
+        for (std::size_t j = i + 1; j < (run.size() <= 8 ? run.size() : i + 2); ++j) compare(run[i], run[j]);
+}

@@ -81,3 +81,9 @@ void printErrorLine(std::initializer_list<std::string_view> pieces) {
     put("\n");
     flush();
 }
+
+std::string sizeInWords(std::uint64_t bytes) {
+    if (bytes >= std::uint64_t{10} << 20) return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= std::uint64_t{10} << 10) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}

@@ -1,6 +1,8 @@
-// tarvexgl-fit's one line on standard error, whatever the names in it hold.
+// tarvexgl-fit's one line on standard error, whatever the names in it hold,
+// and how such a line gives a size.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -17,3 +19,7 @@ std::string escapedLine(std::initializer_list<std::string_view> pieces);
 // the line fits in 4 KiB. Allocates nothing, so that it can also report that
 // memory ran out.
 void printErrorLine(std::initializer_list<std::string_view> pieces);
+
+// A size of file or memory as a line gives it: "512 bytes", "20 KiB" or
+// "545 MiB" (whole units, from ten of them).
+std::string sizeInWords(std::uint64_t bytes);

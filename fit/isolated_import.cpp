@@ -21,6 +21,7 @@
 #include <set>
 
 #include "fit/assimp_import.h"
+#include "fit/error_line.h"
 #include "mesh/output_file.h"
 
 namespace {
@@ -194,12 +195,6 @@ std::string readMessage(int fd) {
     for (char& c : message)
         if (c == '\n' || c == '\r') c = ' ';
     return message.empty() ? "the importer refused it without a reason" : message;
-}
-
-std::string sizeInWords(std::uint64_t bytes) {
-    if (bytes >= std::uint64_t{10} << 20) return std::to_string(bytes >> 20) + " MiB";
-    if (bytes >= std::uint64_t{10} << 10) return std::to_string(bytes >> 10) + " KiB";
-    return std::to_string(bytes) + " bytes";
 }
 
 struct Descriptor {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <limits>
 #include <utility>
 
 namespace {
@@ -33,12 +32,10 @@ void rehash(PositionIndex& index, std::size_t slotCount) {
     }
 }
 
-constexpr auto mostPositions = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-
 }  // namespace
 
 void reservePositions(PositionIndex& index, std::size_t expected) {
-    expected = std::min(expected, mostPositions);
+    expected = std::min(expected, viewerCountLimit);
     index.positions.reserve(expected);
     std::size_t slotCount = 16;
     while (slotCount < 2 * expected) slotCount *= 2;
@@ -55,7 +52,7 @@ std::int32_t addPosition(PositionIndex& index, const Vertex& p) {
         if (samePosition(index.positions[found], p)) return static_cast<std::int32_t>(found);
         s = (s + 1) & mask;
     }
-    if (index.positions.size() == mostPositions) return -1;
+    if (index.positions.size() == viewerCountLimit) return -1;
     index.positions.push_back(p);
     index.slots[s] = static_cast<std::uint32_t>(index.positions.size());
     return static_cast<std::int32_t>(index.positions.size() - 1);

@@ -34,27 +34,13 @@ void tellWhatChanged(const std::string& path, const OrientationChanges& changes)
     if (!changed.empty()) printErrorLine({path, ": ", changed});
 }
 
-int writeFitted(const TriangleMesh& mesh, const std::string& output) {
-    std::string error;
-    return writeOffFile(mesh, output, error) ? 0 : fail(output + ": " + error);
-}
-
-int showFitted(const TriangleMesh& mesh, const std::string& viewer) {
-    std::string error;
-    const int status = showInViewer(mesh, viewer, error);
-    return status >= 0 ? status : fail(error);
-}
-
-int drawFitted(const TriangleMesh& mesh, const ShotRequest& picture) {
-    std::string error;
-    const int status = drawWithShot(mesh, picture, error);
-    return status >= 0 ? status : fail(error);
-}
-
+// The fitted mesh where the options send it: the viewer, a picture, or a file.
 int deliver(const TriangleMesh& mesh, const Options& options, const std::string& viewer) {
-    if (options.show) return showFitted(mesh, viewer);
-    if (!options.picture.output.empty()) return drawFitted(mesh, options.picture);
-    return writeFitted(mesh, options.output);
+    std::string error;
+    if (!options.show && options.picture.output.empty())
+        return writeOffFile(mesh, options.output, error) ? 0 : fail(options.output + ": " + error);
+    const int status = options.show ? showInViewer(mesh, viewer, error) : drawWithShot(mesh, options.picture, error);
+    return status >= 0 ? status : fail(error);
 }
 
 int fitMesh(const Options& options, const std::string& viewer) {

@@ -2,32 +2,49 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
-#include "fit/other_formats.h"
+#include "fit/error_line.h"
+#include "fit/isolated_import.h"
+#include "fit/obj_reader.h"
+#include "fit/ply_reader.h"
 #include "fit/polygon_off.h"
 #include "fit/read_file.h"
+#include "fit/stl_reader.h"
+#include "fit/text_scan.h"
 
 namespace {
 
+enum class Reader { off, stl, ply, obj, importer };
+
 bool hasExtension(const std::string& path, std::string_view extension) {
-    if (path.size() < extension.size()) return false;
-    return std::equal(extension.begin(), extension.end(), path.end() - static_cast<std::ptrdiff_t>(extension.size()),
-                      [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+    return path.size() >= extension.size() &&
+           sameWord(std::string_view(path).substr(path.size() - extension.size()), extension);
 }
 
-// The first few kilobytes are enough to see an OFF keyword behind comments.
-bool startsAsOff(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+// Only a regular file is looked into: a pipe would lose what was read, and
+// a pipe or device is read as OFF, the one format read as a stream. The
+// first few kilobytes are enough to see an OFF keyword behind comments, or
+// PLY's first line.
+Reader readerFor(const std::string& path, bool regular) {
+    if (!regular || hasExtension(path, ".off")) return Reader::off;
     char head[4096];
-    const std::size_t n = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    return startsWithOffKeyword(std::string_view(head, n));
+    std::size_t n = 0;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        n = std::fread(head, 1, sizeof head, file);
+        std::fclose(file);
+    }
+    const std::string_view start(head, n);
+    if (startsWithOffKeyword(start)) return Reader::off;
+    if (hasExtension(path, ".stl")) return Reader::stl;
+    if (hasExtension(path, ".ply")) return Reader::ply;
+    if (hasExtension(path, ".obj")) return Reader::obj;
+    return startsAsPly(start) ? Reader::ply : Reader::importer;
 }
 
 }  // namespace
@@ -42,15 +59,22 @@ bool readMeshFile(const std::string& path, PolygonMesh& mesh, UpAxis& formatUp, 
         error = path + ": cannot open: " + std::strerror(EISDIR);
         return false;
     }
-    // Only a regular file is looked into first: a pipe would lose what was
-    // read. A pipe or device is read as OFF, the one format read as a stream.
-    const bool off = !S_ISREG(info.st_mode) || hasExtension(path, ".off") || startsAsOff(path);
-    formatUp = off || hasExtension(path, ".stl") ? UpAxis::z : UpAxis::y;
-    if (!off) return readOtherFormat(path, mesh, error);
-    FileBytes bytes;
-    if (!readWholeFile(path, bytes, error)) {
+    const Reader reader = readerFor(path, S_ISREG(info.st_mode));
+    formatUp = reader == Reader::off || reader == Reader::stl ? UpAxis::z : UpAxis::y;
+    if (reader == Reader::importer) return importInChild(path, static_cast<std::uint64_t>(info.st_size), mesh, error);
+    FileBytes file;
+    if (!readWholeFile(path, file, error)) {
         error = path + ": " + error;
         return false;
     }
-    return readPolygonOff(bytes.text(), path, mesh, error);
+    if (reader == Reader::off) return readPolygonOff(file.text(), path, mesh, error);  // throws nothing
+    try {
+        if (reader == Reader::stl) return readStl(file.text(), path, mesh, error);
+        if (reader == Reader::ply) return readPly(file.text(), path, mesh, error);
+        return readObj(file.text(), path, mesh, error);
+    } catch (const std::bad_alloc&) {
+        mesh = PolygonMesh{};
+        error = path + ": not enough memory to read a mesh from its " + sizeInWords(file.size);
+        return false;
+    }
 }

@@ -13,9 +13,12 @@
 // glTF and most modelling programs).
 //
 // OFF (by its .off name, any case, or by its keyword) goes through our own
-// reader (fit/polygon_off.h); anything else through fit/other_formats.h. A
-// pipe or device (/dev/stdin) is taken as OFF, the one format read as a
-// stream.
+// reader (fit/polygon_off.h); STL, PLY and OBJ, known by their names' endings
+// (any case) or a PLY by its first line, through readers of our own too
+// (fit/stl_reader.h, fit/ply_reader.h, fit/obj_reader.h); anything else
+// through the Open Asset Import Library in a child process
+// (fit/isolated_import.h). A pipe or device (/dev/stdin) is taken as OFF, the
+// one format read as a stream.
 //
 // On failure returns false with one line in `error` that starts with the path:
 //   <path>:<line>: <record>: expected ..., found '...'   (OFF, STL, PLY, OBJ)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <new>
 
 #include "fit/join_positions.h"
@@ -11,8 +10,6 @@
 #include "mesh/number_token.h"
 
 namespace {
-
-constexpr auto mostVertices = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 
 struct ObjReader {
     TextScan scan;
@@ -52,7 +49,7 @@ std::string_view objToken(TextScan& scan) {
 }
 
 bool readVertex(ObjReader& r, std::vector<Vertex>& vertices) {
-    if (vertices.size() == mostVertices) return fail(r, r.statement.data(), "at most 2147483647 vertices");
+    if (vertices.size() == viewerCountLimit) return fail(r, r.statement.data(), "at most 2147483647 vertices");
     double c[3];
     for (double& value : c) {
         const std::string_view token = objToken(r.scan);
@@ -129,7 +126,7 @@ bool readObj(std::string_view bytes, std::string_view path, PolygonMesh& mesh, s
     std::size_t vertexLines = 0, faceLines = 0;
     countStatements(bytes, vertexLines, faceLines);
     try {
-        mesh.vertices.reserve(std::min(vertexLines, mostVertices));
+        mesh.vertices.reserve(std::min(vertexLines, viewerCountLimit));
         mesh.faceStart.reserve(faceLines + 1);
         mesh.corners.reserve(std::min(3 * faceLines, bytes.size() / 2));  // a corner takes 2 bytes or more
     } catch (const std::bad_alloc&) {

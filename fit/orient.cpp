@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fit/edge_runs.h"
+#include "fit/safe_range.h"
 
 namespace {
 
@@ -239,12 +240,6 @@ double sixVolume(const Faces& faces, std::size_t f, Vertex apex, double scale) {
     return sum;
 }
 
-double unitScale(const std::vector<Vertex>& vertices) {
-    double largest = 0;
-    for (const Vertex& p : vertices) largest = std::max({largest, std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
-    return largest > 0 ? std::ldexp(1.0, -std::ilogb(largest) - 1) : 1.0;
-}
-
 struct PartSums {
     std::uint32_t keep = 0, turn = 0;  // faces that agree with the root as they are, and those that must turn
     double volume = 0, size = 0;       // six times the volume with the root as it is; the sum of its terms' sizes
@@ -345,13 +340,13 @@ OrientationChanges orientOutward(PolygonMesh& mesh) {
     };
     bool maybeRepeated = false;
     forEachEdge(runs, [&](std::span<const std::uint64_t> run) {
-        for (std::size_t i = 0; i + 1 < run.size() && !maybeRepeated; ++i)
-            for (std::size_t j = i + 1; j < (run.size() <= 8 ? run.size() : i + 2); ++j) {
-                const std::uint32_t a = cornerOf(run[i]), b = cornerOf(run[j]);
-                if (faceAt(a) == faceAt(b) || (!triangles && faces.size(faceAt(a)) != faces.size(faceAt(b)))) continue;
+        if (!maybeRepeated)
+            forEachPair(run, [&](std::uint64_t sideA, std::uint64_t sideB) {
+                const std::uint32_t a = cornerOf(sideA), b = cornerOf(sideB);
+                if (faceAt(a) == faceAt(b) || (!triangles && faces.size(faceAt(a)) != faces.size(faceAt(b)))) return;
                 const bool sameWay = placeAt(a) == placeAt(b);
                 if (placeAt(next(next(a))) == placeAt(sameWay ? next(next(b)) : previous(b))) maybeRepeated = true;
-            }
+            });
         link(run);
     });
     if (maybeRepeated) mergeRepeatedFaces(faces, merged, twin, changes);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <vector>
 
@@ -127,6 +126,11 @@ bool failHeader(HeaderReader& r, const char* at, std::string_view expected) {
     return false;
 }
 
+bool hasRole(const Element& element, Role role) {
+    return std::any_of(element.properties.begin(), element.properties.end(),
+                       [role](const Property& p) { return p.role == role; });
+}
+
 bool readProperty(HeaderReader& r, Element& element) {
     Property property;
     std::string_view token = tokenOnLine(r.scan);
@@ -140,15 +144,11 @@ bool readProperty(HeaderReader& r, Element& element) {
     if (!parseType(token, property.type)) return failHeader(r, token.data(), typeList);
     const std::string_view name = tokenOnLine(r.scan);
     if (name.empty()) return failHeader(r, name.data(), "the property's name");
-    const auto taken = [&](Role role) {
-        return std::any_of(element.properties.begin(), element.properties.end(),
-                           [role](const Property& p) { return p.role == role; });
-    };
     if (element.kind == Kind::vertex && !property.list) {
         const Role role = name == "x" ? Role::x : name == "y" ? Role::y : name == "z" ? Role::z : Role::skip;
-        if (!taken(role)) property.role = role;
+        if (!hasRole(element, role)) property.role = role;
     } else if (element.kind == Kind::face && property.list && (name == "vertex_indices" || name == "vertex_index") &&
-               !taken(Role::corners)) {
+               !hasRole(element, Role::corners)) {
         if (!isInteger(property.type)) return failHeader(r, name.data(), "vertex indices of an integer type");
         property.role = Role::corners;
     }
@@ -223,15 +223,11 @@ bool readHeader(HeaderReader& r, Header& h, std::size_t& bodyStart) {
     }
     if (!vertex) return failHeader(r, endHeader, "an element 'vertex' before 'end_header'");
     for (const Role role : {Role::x, Role::y, Role::z})
-        if (std::none_of(vertex->properties.begin(), vertex->properties.end(),
-                         [role](const Property& p) { return p.role == role; }))
-            return failHeader(r, vertex->countAt, "properties x, y and z in element 'vertex'");
+        if (!hasRole(*vertex, role)) return failHeader(r, vertex->countAt, "properties x, y and z in element 'vertex'");
     if (!face) return failHeader(r, endHeader, "an element 'face' before 'end_header'");
-    if (std::none_of(face->properties.begin(), face->properties.end(),
-                     [](const Property& p) { return p.role == Role::corners; }))
+    if (!hasRole(*face, Role::corners))
         return failHeader(r, face->countAt, "a list property 'vertex_indices' in element 'face'");
-    if (vertex->count > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-        return failHeader(r, vertex->countAt, "at most 2147483647 vertices");
+    if (vertex->count > viewerCountLimit) return failHeader(r, vertex->countAt, "at most 2147483647 vertices");
     h.vertexCount = static_cast<std::int64_t>(vertex->count);
     h.faceCount = static_cast<std::int64_t>(std::min<std::uint64_t>(face->count, INT64_MAX));
     return true;
@@ -278,20 +274,6 @@ T load(const unsigned char* at, bool swap) {
     return std::bit_cast<T>(bits);
 }
 
-double valueAt(Type t, const unsigned char* at, bool swap) {
-    switch (t) {
-        case Type::int8: return static_cast<std::int8_t>(at[0]);
-        case Type::uint8: return at[0];
-        case Type::int16: return load<std::int16_t>(at, swap);
-        case Type::uint16: return load<std::uint16_t>(at, swap);
-        case Type::int32: return load<std::int32_t>(at, swap);
-        case Type::uint32: return load<std::uint32_t>(at, swap);
-        case Type::float32: return load<float>(at, swap);
-        case Type::float64: return load<double>(at, swap);
-    }
-    return 0;
-}
-
 // An integer type's value, exactly.
 std::int64_t integerAt(Type t, const unsigned char* at, bool swap) {
     switch (t) {
@@ -305,6 +287,13 @@ std::int64_t integerAt(Type t, const unsigned char* at, bool swap) {
         case Type::float64: break;
     }
     return -1;
+}
+
+// Any type's value: an integer of at most 32 bits is exact in a double.
+double valueAt(Type t, const unsigned char* at, bool swap) {
+    if (t == Type::float32) return load<float>(at, swap);
+    if (t == Type::float64) return load<double>(at, swap);
+    return static_cast<double>(integerAt(t, at, swap));
 }
 
 struct BinaryReader {

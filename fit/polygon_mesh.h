@@ -3,10 +3,16 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "mesh/model.h"
+
+// The viewer counts vertices and triangles in 32 bits: no mesh here may hold
+// more of either.
+inline constexpr auto viewerCountLimit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
 
 // Faces of any number of corners, packed: face f's corners are
 // corners[faceStart[f]] .. corners[faceStart[f + 1] - 1], zero-based indices

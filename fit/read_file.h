@@ -1,4 +1,4 @@
-// The bytes of a mesh file, whole, for the OFF reader of tarvexgl-fit.
+// The bytes of a mesh file, whole, for the readers of tarvexgl-fit.
 //
 // The viewer's own reading stops at the first NUL byte, since no text mesh
 // goes on past one; binary OFF is full of them, so here the whole file is

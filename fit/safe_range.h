@@ -26,3 +26,8 @@ int safeScaleExponent(double largest);
 // Multiplies every coordinate of `points` by 2^safeScaleExponent(the largest
 // |coordinate|); the points must be finite. Returns that exponent.
 int scaleIntoSafeRange(std::vector<Vertex>& points);
+
+// The power of two that brings the largest |coordinate| of `points` to
+// [1/2, 1) (1 when all are 0): products of coordinates scaled by it, such as
+// normals and volumes, neither overflow nor lose their digits.
+double unitScale(const std::vector<Vertex>& points);

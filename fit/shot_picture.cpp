@@ -1,7 +1,6 @@
 #include "fit/shot_picture.h"
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,10 +35,7 @@ int drawWithShot(const TriangleMesh& mesh, const ShotRequest& request, std::stri
         char* withTurn[] = {name.data(),   turn.data(), optionsEnd.data(), fromStandardInput.data(),
                             output.data(), nullptr};
         char* withoutTurn[] = {name.data(), optionsEnd.data(), fromStandardInput.data(), output.data(), nullptr};
-        ::execv(shot.c_str(), request.turn ? withTurn : withoutTurn);
-        const std::string message = "tarvexgl-fit: cannot run " + shot + ": " + std::strerror(errno) + "\n";
-        (void)!::write(STDERR_FILENO, message.data(), message.size());
-        ::_exit(127);
+        runProgram(shot, request.turn ? withTurn : withoutTurn);
     }
     ::close(channel[0]);
     // tarvexgl-shot stops reading when it cannot draw at all; its status then
@@ -53,10 +49,5 @@ int drawWithShot(const TriangleMesh& mesh, const ShotRequest& request, std::stri
     (void)writeOff(mesh, channel[1]);
     ::close(channel[1]);
     ::sigaction(SIGPIPE, &saved, nullptr);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return 1;
+    return waitForExit(child);
 }

@@ -87,6 +87,22 @@ std::string findProgram(const std::string& name) {
     return "";
 }
 
+void runProgram(const std::string& program, char* const argv[]) {
+    ::execv(program.c_str(), argv);
+    const std::string message = "tarvexgl-fit: cannot run " + program + ": " + std::strerror(errno) + "\n";
+    (void)!::write(STDERR_FILENO, message.data(), message.size());
+    ::_exit(127);
+}
+
+int waitForExit(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 1;
+}
+
 int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::string& error) {
     std::string file = temporaryFolder() + "/tarvexgl-fit-XXXXXX.off";
     const int fd = ::mkstemps(file.data(), 4);
@@ -129,10 +145,7 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
         }
         std::string name = viewer;
         char* argv[] = {name.data(), nullptr};
-        ::execv(viewer.c_str(), argv);
-        const std::string message = "tarvexgl-fit: cannot run " + viewer + ": " + std::strerror(errno) + "\n";
-        (void)!::write(STDERR_FILENO, message.data(), message.size());
-        ::_exit(127);
+        runProgram(viewer, argv);
     }
     // Only now, in this process alone: the viewer must start with the signal
     // dispositions this program was given. Taken before fork, SIGINT, SIGQUIT
@@ -145,12 +158,8 @@ int showInViewer(const TriangleMesh& mesh, const std::string& viewer, std::strin
     (void)!::write(channel[1], answer.data(), answer.size());
     ::close(channel[1]);
 
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    const int status = waitForExit(child);
     ::unlink(file.c_str());
     giveSignalsBack(saved);
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return 1;
+    return status;
 }

@@ -1,6 +1,8 @@
 // --show: the fitted mesh straight into the viewer.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "fit/polygon_mesh.h"
@@ -12,6 +14,14 @@ std::string findProgram(const std::string& name);
 
 // The viewer to run: findProgram("tarvexgl").
 std::string findViewer();
+
+// The child's side of a fork: runs `program` with `argv`, or says on
+// standard error why it cannot and ends with status 127, as a shell does.
+[[noreturn]] void runProgram(const std::string& program, char* const argv[]);
+
+// Waits for `child` to end: its exit status, or 128 + the signal that ended
+// it, as a shell gives them.
+int waitForExit(pid_t child);
 
 // Writes `mesh` into a new temporary file, runs `viewer` with that file's
 // path on its standard input (the viewer's prompt asks for it, on a standard

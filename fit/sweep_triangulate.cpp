@@ -183,6 +183,19 @@ struct Pieces {
     std::vector<std::uint32_t> placeOf;  // a diagonal half-edge's place among those of its vertex
 };
 
+// Where half-edge h starts, and where it ends.
+std::uint32_t originOf(const Polygon& polygon, const std::vector<Diagonal>& diagonals, std::uint32_t h) {
+    if (h < polygon.n) return h;
+    const Diagonal& d = diagonals[(h - polygon.n) / 2];
+    return (h - polygon.n) % 2 ? d.second : d.first;
+}
+
+std::uint32_t targetOf(const Polygon& polygon, const std::vector<Diagonal>& diagonals, std::uint32_t h) {
+    if (h < polygon.n) return polygon.next(h);
+    const Diagonal& d = diagonals[(h - polygon.n) / 2];
+    return (h - polygon.n) % 2 ? d.first : d.second;
+}
+
 bool orderAroundVertices(const Polygon& polygon, const std::vector<Diagonal>& diagonals, Pieces& pieces) {
     const std::uint32_t n = polygon.n;
     const auto halfEdges = static_cast<std::uint32_t>(n + 2 * diagonals.size());
@@ -198,11 +211,6 @@ bool orderAroundVertices(const Polygon& polygon, const std::vector<Diagonal>& di
         pieces.out[fill[diagonals[k].first]++] = n + 2 * k;
         pieces.out[fill[diagonals[k].second]++] = n + 2 * k + 1;
     }
-    auto target = [&](std::uint32_t h) {
-        if (h < n) return polygon.next(h);
-        const Diagonal& d = diagonals[(h - n) / 2];
-        return (h - n) % 2 ? d.first : d.second;
-    };
     std::vector<std::pair<double, std::uint32_t>> around;
     for (std::uint32_t v = 0; v < n; ++v) {
         const std::uint32_t begin = pieces.first[v], end = pieces.first[v + 1];
@@ -219,7 +227,7 @@ bool orderAroundVertices(const Polygon& polygon, const std::vector<Diagonal>& di
         const double corner = angle(polygon.prev(v));
         around.clear();
         for (std::uint32_t k = begin + 1; k < end; ++k) {
-            const double a = angle(target(pieces.out[k]));
+            const double a = angle(targetOf(polygon, diagonals, pieces.out[k]));
             if (!(a > 0 && a < corner)) return false;
             around.emplace_back(a, pieces.out[k]);
         }
@@ -310,21 +318,11 @@ bool cutPieces(const Polygon& polygon, const std::vector<Diagonal>& diagonals, c
                std::vector<LocalTriangle>& triangles) {
     const std::uint32_t n = polygon.n;
     const auto halfEdges = static_cast<std::uint32_t>(pieces.out.size());
-    auto targetOf = [&](std::uint32_t h) {
-        if (h < n) return polygon.next(h);
-        const Diagonal& d = diagonals[(h - n) / 2];
-        return (h - n) % 2 ? d.first : d.second;
-    };
-    auto originOf = [&](std::uint32_t h) {
-        if (h < n) return h;
-        const Diagonal& d = diagonals[(h - n) / 2];
-        return (h - n) % 2 ? d.second : d.first;
-    };
     // Arriving at v by half-edge h, the piece on h's left goes on by the
     // half-edge just before h's twin in v's anticlockwise order (the polygon's
     // edge into v stands for the last place).
     auto nextInPiece = [&](std::uint32_t h) {
-        const std::uint32_t v = targetOf(h);
+        const std::uint32_t v = targetOf(polygon, diagonals, h);
         const std::uint32_t begin = pieces.first[v], end = pieces.first[v + 1];
         if (h < n) return pieces.out[end - 1];
         const std::uint32_t twin = n + ((h - n) ^ 1U);
@@ -340,7 +338,7 @@ bool cutPieces(const Polygon& polygon, const std::vector<Diagonal>& diagonals, c
         do {
             if (walked[h] || piece.size() == n) return false;
             walked[h] = true;
-            piece.push_back(originOf(h));
+            piece.push_back(originOf(polygon, diagonals, h));
             h = nextInPiece(h);
         } while (h != start);
         if (piece.size() < 3 || !cutMonotone(polygon, piece, triangles)) return false;

@@ -1,16 +1,9 @@
 #include "fit/triangle_mesh.h"
 
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "fit/triangulate.h"
-
-namespace {
-
-constexpr auto indexLimit = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-
-}  // namespace
 
 bool triangulateFaces(PolygonMesh&& polygons, TriangleMesh& mesh, std::string& error) {
     mesh = TriangleMesh{};
@@ -29,7 +22,7 @@ bool triangulateFaces(PolygonMesh&& polygons, TriangleMesh& mesh, std::string& e
                 std::to_string(polygons.faceCount()) + " faces of fewer corners";
         return false;
     }
-    if (mesh.triangles.size() > indexLimit) {
+    if (mesh.triangles.size() > viewerCountLimit) {
         error = std::to_string(mesh.triangles.size()) +
                 " triangles: expected at most 2147483647, the most the viewer counts";
         return false;
