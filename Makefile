@@ -106,7 +106,7 @@ fuzz: deps
 
 # clang-format and clang-tidy over our own sources. FORMAT_SKIP leaves files
 # out of the format check.
-LINT_SOURCES := $(shell find mesh viewer fit shot tests tools fuzz bench -name '*.cpp' -o -name '*.h' 2>/dev/null)
+LINT_SOURCES := $(shell find mesh viewer formats geometry process rendering fit shot tests tools fuzz bench -name '*.cpp' -o -name '*.h' 2>/dev/null)
 FORMAT_SKIP  ?=
 lint: EXTRA_PACKAGES += clang-format-14 clang-tidy-14
 lint: build

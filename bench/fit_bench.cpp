@@ -36,15 +36,15 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "fit/crease.h"
-#include "fit/framing.h"
-#include "fit/mesh_file.h"
-#include "fit/off_writer.h"
-#include "fit/orient.h"
-#include "fit/safe_range.h"
-#include "fit/triangle_mesh.h"
-#include "fit/triangulate.h"
-#include "fit/up_axis.h"
+#include "formats/mesh_file.h"
+#include "formats/off_writer.h"
+#include "geometry/crease.h"
+#include "geometry/framing.h"
+#include "geometry/orient.h"
+#include "geometry/safe_range.h"
+#include "geometry/triangle_mesh.h"
+#include "geometry/triangulate.h"
+#include "geometry/up_axis.h"
 #include "mesh/model.h"
 
 namespace {

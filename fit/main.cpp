@@ -7,18 +7,18 @@
 #include <string>
 #include <utility>
 
-#include "fit/crease.h"
-#include "fit/error_line.h"
-#include "fit/framing.h"
-#include "fit/mesh_file.h"
-#include "fit/off_writer.h"
 #include "fit/options.h"
-#include "fit/orient.h"
-#include "fit/safe_range.h"
 #include "fit/shot_picture.h"
 #include "fit/show_viewer.h"
-#include "fit/triangle_mesh.h"
-#include "fit/up_axis.h"
+#include "formats/mesh_file.h"
+#include "formats/off_writer.h"
+#include "geometry/crease.h"
+#include "geometry/framing.h"
+#include "geometry/orient.h"
+#include "geometry/safe_range.h"
+#include "geometry/triangle_mesh.h"
+#include "geometry/up_axis.h"
+#include "process/error_line.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fit/error_line.h"
+#include "process/error_line.h"
 
 namespace {
 

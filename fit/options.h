@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "fit/crease.h"
 #include "fit/shot_picture.h"
-#include "fit/up_axis.h"
+#include "geometry/crease.h"
+#include "geometry/up_axis.h"
 
 struct Options {
     std::string input;

@@ -7,8 +7,8 @@
 #include <csignal>
 #include <cstring>
 
-#include "fit/off_writer.h"
 #include "fit/show_viewer.h"
+#include "formats/off_writer.h"
 
 int drawWithShot(const TriangleMesh& mesh, const ShotRequest& request, std::string& error) {
     const std::string shot = findProgram("tarvexgl-shot");

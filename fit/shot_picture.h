@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "fit/polygon_mesh.h"
+#include "mesh/polygon_mesh.h"
 
 struct ShotRequest {
     bool turn = false;   // the whole turn as a GIF (--turn), else the first frame as a PNG (--shot)

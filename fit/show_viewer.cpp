@@ -12,7 +12,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "fit/off_writer.h"
+#include "formats/off_writer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "fit/polygon_mesh.h"
+#include "mesh/polygon_mesh.h"
 
 // The companion program `name` to run: the one beside this program (found
 // through /proc/self/exe, so an installed set and a build folder both work),

@@ -18,13 +18,13 @@
 #include <string_view>
 #include <vector>
 
-#include "fit/framing.h"
-#include "fit/obj_reader.h"
-#include "fit/ply_reader.h"
-#include "fit/safe_range.h"
-#include "fit/stl_reader.h"
-#include "fit/triangulate.h"
+#include "formats/obj_reader.h"
+#include "formats/ply_reader.h"
+#include "formats/stl_reader.h"
 #include "fuzz/allocation_limit.h"
+#include "geometry/framing.h"
+#include "geometry/safe_range.h"
+#include "geometry/triangulate.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "fit/polygon_off.h"
+#include "formats/polygon_off.h"
 #include "fuzz/allocation_limit.h"
 #include "mesh/number_token.h"
 #include "mesh/off_reader.h"

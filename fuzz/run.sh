@@ -67,9 +67,9 @@ fuzz off_reader "$src/fuzz/off.dict" \
     "$src/mesh/off_reader.cpp" "$src/mesh/off_cursor.cpp" "$src/mesh/off_fast_reader.cpp" \
     "$src/mesh/file_bytes.cpp" "$src/mesh/number_token.cpp" "$src/mesh/normals.cpp"
 fuzz polygon_off "$src/fuzz/polygon_off.dict" \
-    "$src/fit/polygon_off.cpp" "$src/fit/polygon_off_text.cpp" "$src/fit/polygon_off_binary.cpp" \
+    "$src/formats/polygon_off.cpp" "$src/formats/polygon_off_text.cpp" "$src/formats/polygon_off_binary.cpp" \
     "$src/mesh/off_cursor.cpp" "$src/mesh/number_token.cpp"
 fuzz fit_formats "" \
-    "$src/fit/stl_reader.cpp" "$src/fit/ply_reader.cpp" "$src/fit/obj_reader.cpp" "$src/fit/text_scan.cpp" \
-    "$src/fit/join_positions.cpp" "$src/fit/sweep_triangulate.cpp" "$src/fit/safe_range.cpp"
+    "$src/formats/stl_reader.cpp" "$src/formats/ply_reader.cpp" "$src/formats/obj_reader.cpp" "$src/formats/text_scan.cpp" \
+    "$src/mesh/join_positions.cpp" "$src/geometry/sweep_triangulate.cpp" "$src/geometry/safe_range.cpp"
 [ -z "$failed" ] || exit 1

@@ -1,6 +1,6 @@
 // Where an OFF reader stands in a file, and the one line it gives when the
 // file is not what it expected. The viewer's reader (mesh/off_reader.h) and
-// tarvexgl-fit's (fit/polygon_off.h) both stand on it, so that a fault reads
+// tarvexgl-fit's (formats/polygon_off.h) both stand on it, so that a fault reads
 // the same in both:
 //
 //   <path>:<line>: <record>: expected <what>, found <what>

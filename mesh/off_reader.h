@@ -1,6 +1,6 @@
 // The viewer's OFF reader: turns the text of a mesh file into numbers, or
 // into one line that says where and why the text is not a mesh. (tarvexgl-fit
-// reads OFF as other programs write it with fit/polygon_off.h.)
+// reads OFF as other programs write it with formats/polygon_off.h.)
 //
 // The text is a stream of tokens separated by any white space (blank, tab,
 // CR, LF, VT, FF; lines carry no meaning):

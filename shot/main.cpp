@@ -10,11 +10,12 @@
 
 #include "mesh/model.h"
 #include "mesh/output_file.h"
+#include "mesh/view.h"
+#include "rendering/gif_file.h"
+#include "rendering/offscreen.h"
+#include "rendering/png_file.h"
+#include "rendering/viewer_frame.h"
 #include "shot/fit_child.h"
-#include "shot/gif_file.h"
-#include "shot/offscreen.h"
-#include "shot/png_file.h"
-#include "shot/viewer_frame.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -42,9 +43,9 @@ constexpr const char* usage =
     "message), or tarvexgl-fit refused it; 1 OUT cannot be written, or\n"
     "tarvexgl-fit cannot be run; 2 usage; 3 no OpenGL without a display.\n";
 
-constexpr int pictureWidth = 800, pictureHeight = 600;  // the viewer's window
-constexpr int turnFrames = 36;                          // one turn in steps of 10 degrees
-constexpr int turnFrameCentiseconds = 10;               // the viewer's 100 ms timer
+constexpr int pictureWidth = viewWidth, pictureHeight = viewHeight;  // the viewer's window
+constexpr int turnFrames = turntableTicksPerTurn;
+constexpr int turnFrameCentiseconds = turntableTickMilliseconds / 10;  // GIF delays count hundredths
 constexpr int largestThumbnail = 4096;
 
 enum class Mode { picture, turn, thumbnail };

@@ -2,21 +2,22 @@
 #include <GL/glu.h>
 
 #include "mesh/model.h"
+#include "mesh/view.h"
 #include "viewer/viewer.h"
 
 double spinAngle = 0.0;
 
 // New window size: viewport, a 100-degree vertical field of view, and the
-// camera at z = 15 looking down the negative z axis.
+// camera at z = 15 looking down the negative z axis (mesh/view.h).
 void reshape(int width, int height) {
     if (height == 0) height = 1;  // a minimised window must not divide by zero
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(100.0, static_cast<double>(width) / static_cast<double>(height), 0.1, 5000.0);
+    gluPerspective(viewFieldOfView, static_cast<double>(width) / static_cast<double>(height), viewNear, viewFar);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(0.0, 0.0, 15.0, 0.0, 0.0, -5.0, 0.0, 1.0, 0.0);
+    gluLookAt(viewEye.x, viewEye.y, viewEye.z, viewCentre.x, viewCentre.y, viewCentre.z, viewUp.x, viewUp.y, viewUp.z);
 }
 
 // The frame reads the face table front to back, but between two faces the
@@ -44,7 +45,7 @@ void display() {
     // The indent shows what the pushed matrix covers.
     // clang-format off
     glPushMatrix();
-        glTranslatef(0.0f, 10.0f, -20.0f);
+        glTranslatef(viewPlacement[0], viewPlacement[1], viewPlacement[2]);
         glRotatef(90.0f, -1.0f, 0.0f, 0.0f);  // the mesh's +z now points up the screen
         glRotatef(static_cast<GLfloat>(spinAngle), 0.0f, 0.0f, 1.0f);
         glBegin(GL_TRIANGLES);
@@ -67,6 +68,6 @@ void display() {
 // so the turntable restarts just above one degree; that stutter is the
 // turntable's own rhythm and is kept.
 void advanceSpinAngle() {
-    spinAngle = spinAngle + 10.0;
+    spinAngle = spinAngle + turntableStep;
     if (spinAngle > 360.0) spinAngle = spinAngle / 360.0;
 }

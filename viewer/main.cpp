@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "mesh/view.h"
 #include "viewer/viewer.h"
 
 namespace {
@@ -32,8 +33,8 @@ int main(int argc, char** argv) {
     reopenClosedStandardStreams();
     glutInit(&argc, argv);  // takes out the GLUT options; the program has none of its own
     glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE | GLUT_DEPTH);
-    glutInitWindowSize(800, 600);
-    glutInitWindowPosition(10, 10);
+    glutInitWindowSize(viewWidth, viewHeight);
+    glutInitWindowPosition(viewLeft, viewTop);
     glutCreateWindow("TarvexGLRendering");
 
     initScene();  // prompts for the mesh and loads it before any event is serviced

@@ -2,11 +2,12 @@
 // apart so that tarvexgl-shot links the rest without it.
 #include <GL/glut.h>
 
+#include "mesh/view.h"
 #include "viewer/viewer.h"
 
 // Every 100 ms: ten degrees more, and a frame.
 void spinTimer(int /*value*/) {
     advanceSpinAngle();
     glutPostRedisplay();
-    glutTimerFunc(100, spinTimer, 0);
+    glutTimerFunc(turntableTickMilliseconds, spinTimer, 0);
 }
