@@ -3,20 +3,9 @@
 // direction, and each piece is then cut in one pass along its two sides.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <vector>
 
-struct PlanePoint {
-    double u, v;
-};
-
-// (b - a) x (c - a): positive when a, b, c turn anticlockwise.
-inline double cross(PlanePoint a, PlanePoint b, PlanePoint c) {
-    return (b.u - a.u) * (c.v - a.v) - (b.v - a.v) * (c.u - a.u);
-}
-
-using LocalTriangle = std::array<std::uint32_t, 3>;
+#include "geometry/plane_polygon.h"
 
 // Appends the n - 2 triangles of the polygon `points` (anticlockwise, n >= 3,
 // no two neighbours at the same point, finite coordinates) to `triangles`,

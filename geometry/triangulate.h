@@ -1,11 +1,11 @@
 // Polygons into triangles that cover exactly them.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "geometry/ear_clipping.h"  // maxClippedCorners
 #include "mesh/polygon_mesh.h"
 
 // Appends the n - 2 triangles of the polygon whose corners are `corners`
@@ -21,14 +21,12 @@
 // triangles without area.
 //
 // A polygon that crosses or touches itself in a way the sweep cannot take is
-// cut by ear clipping instead, which still gives n - 2 triangles (a polygon
-// that crosses itself has no inside to cover) but can take about n^3 steps:
-// such a polygon of more than maxClippedCorners corners is refused (false,
-// nothing appended) rather than cut for minutes.
+// cut by ear clipping instead (geometry/ear_clipping.h), which still gives
+// n - 2 triangles (a polygon that crosses itself has no inside to cover) but
+// can take about n^3 steps: such a polygon of more than maxClippedCorners
+// corners is refused (false, nothing appended) rather than cut for minutes.
 bool triangulatePolygon(const std::vector<Vertex>& vertices, std::span<const std::int32_t> corners,
                         std::vector<Triangle>& triangles);
-
-inline constexpr std::size_t maxClippedCorners = 2000;
 
 // Every face of `mesh` in order, through triangulatePolygon. Faces of fewer
 // than three corners (points and edges, which some files list as faces) have
