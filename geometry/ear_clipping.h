@@ -20,11 +20,12 @@ inline constexpr std::size_t maxClippedCorners = 2000;
 // polygon is a side of one triangle, running the polygon's way, and every
 // other side is shared by two triangles running opposite ways.
 //
-// A simple polygon, or one that touches itself without crossing (a hole
-// joined to the outside by a cut, corners at one point), is covered exactly:
-// each triangle turns anticlockwise or has no area. A polygon that crosses
-// itself has no inside to cover; it still gets its n - 2 triangles, some of
-// which may then turn clockwise.
+// A simple polygon is covered exactly: each triangle turns anticlockwise or
+// has no area, and together they have its area. So is a hole that meets the
+// outside, joined to it by a cut that the polygon runs along both ways, or
+// touching it at a corner. Any other polygon that touches or crosses itself,
+// or lists a corner twice in a row, still gets its n - 2 triangles, but some
+// of them may turn clockwise.
 //
 // Returns false, with `triangles` as it was, for fewer than 3 corners or
 // more than maxClippedCorners: the ears are found in about n steps for most
