@@ -7,7 +7,6 @@
 // where it lands agrees with the hand-worked projection. The flat side of a
 // box shades as one grey, and a mesh that was inside out is lit.
 // Needs an X display (make test starts Xvfb).
-#include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -23,12 +22,12 @@
 #include "screen_projection.h"
 #include "temp_file.h"
 #include "viewer/viewer.h"
+#include "window_fixture.h"
 
 namespace {
 
 constexpr int width = 800, height = 600;
-constexpr int margin = 3;       // background pixels every mesh keeps at every edge
-constexpr int background = 26;  // glClearColor(0.1, ...) in an 8-bit channel: 25.5
+constexpr int margin = 3;  // background pixels every mesh keeps at every edge
 
 std::vector<double> turntableAngles() {
     std::vector<double> angles;
@@ -66,8 +65,7 @@ Frame drawAndRead(double angle) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const unsigned char* p = &pixels[(std::size_t{static_cast<unsigned>(y)} * width + x) * 3];
-            if (std::abs(p[0] - background) <= 1 && std::abs(p[1] - background) <= 1 &&
-                std::abs(p[2] - background) <= 1)
+            if (std::abs(p[0] - clearGrey) <= 1 && std::abs(p[1] - clearGrey) <= 1 && std::abs(p[2] - clearGrey) <= 1)
                 continue;
             ++f.lit;
             f.left = std::min(f.left, x), f.right = std::max(f.right, x);
@@ -87,10 +85,8 @@ bool fitAndLoad(const std::string& path, std::vector<Vertex>& fitted, std::strin
         error = fit.err;
         return false;
     }
-    const std::string answer = folder.write("answer.txt", mesh + "\n");
-    if (!std::freopen(answer.c_str(), "r", stdin)) return false;
-    initScene();
-    std::fputs("\n", stdout);  // after the viewer's prompt
+    loadThroughPrompt(mesh);
+    if (::testing::Test::HasFatalFailure()) return false;
     fitted.assign(theModel->vertices.get(), theModel->vertices.get() + theModel->vertexCount);
     return true;
 }
@@ -146,22 +142,9 @@ void report(const std::string& name, const Turn& t) {
 
 class FitWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (!std::getenv("DISPLAY")) return;
-        static int argc = 1;
-        static char name[] = "fit_window_test";
-        static char* argv[] = {name, nullptr};
-        glutInit(&argc, argv);
-        glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE | GLUT_DEPTH);
-        glutInitWindowSize(width, height);
-        glutInitWindowPosition(10, 10);
-        glutCreateWindow("fit_window_test");
-        glutReshapeFunc(reshape);
-        glutDisplayFunc([] {});  // frames are drawn by hand, between events
-        for (int i = 0; i < 20; ++i) glutMainLoopEvent();
-    }
+    static void SetUpTestSuite() { openViewerWindow(); }
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
+        if (!viewerWindowOpen()) GTEST_SKIP() << "no X display; run under xvfb-run";
     }
 };
 
@@ -228,7 +211,7 @@ TEST_F(FitWindow, AFlatSideShadesAsOneGreyAndAnInsideOutMeshIsLit) {
                     projectToScreen({low.x + u * (high.x - low.x), low.y, low.z + v * (high.z - low.z)}, angle);
                 greys.push_back(greyAt(pixels, static_cast<int>(s.x), static_cast<int>(s.y)));
             }
-        EXPECT_GT(greys[0], background + 10) << "not the lit side";
+        EXPECT_GT(greys[0], clearGrey + 10) << "not the lit side";
         for (int g : greys) EXPECT_EQ(g, greys[0]) << "the side is not one grey";
     }
 
@@ -246,7 +229,7 @@ TEST_F(FitWindow, AFlatSideShadesAsOneGreyAndAnInsideOutMeshIsLit) {
             long sum = 0, count = 0;
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x)
-                    if (const int g = greyAt(pixels, x, y); std::abs(g - background) > 1) sum += g, ++count;
+                    if (const int g = greyAt(pixels, x, y); std::abs(g - clearGrey) > 1) sum += g, ++count;
             ASSERT_GT(count, 0);
             EXPECT_GT(sum / count, 60) << "mean grey of the mesh at " << angle << " degrees";
         }

@@ -4,11 +4,9 @@
 // the X server, and compared byte for byte with what tarvexgl-shot writes
 // for the same mesh and angle with no display at all. Needs an X display
 // (make test starts Xvfb); tarvexgl-shot runs with DISPLAY unset.
-#include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -16,6 +14,7 @@
 #include "run_process.h"
 #include "temp_file.h"
 #include "viewer/viewer.h"
+#include "window_fixture.h"
 
 // clang-format off
 #include <GL/glx.h>  // last: its X macros (None, Bool, Status) break other headers
@@ -54,35 +53,12 @@ RgbPicture windowPicture() {
     return picture;
 }
 
-// The mesh through the viewer's prompt, as the viewer loads it.
-void loadThroughPrompt(const std::string& mesh, const TempFolder& folder) {
-    const std::string answer = folder.write("answer.txt", mesh + "\n");
-    ASSERT_NE(std::freopen(answer.c_str(), "r", stdin), nullptr);
-    initScene();
-    std::fputs("\n", stdout);  // after the viewer's prompt
-}
-
 class ShotWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (!std::getenv("DISPLAY")) return;
-        // tarvexgl's main, with the event loop pumped by hand until GLUT has
-        // drawn into the mapped window once.
-        static int argc = 1;
-        static char name[] = "shot_window_test";
-        static char* argv[] = {name, nullptr};
-        glutInit(&argc, argv);
-        glutInitDisplayMode(GLUT_RGB | GLUT_SINGLE | GLUT_DEPTH);
-        glutInitWindowSize(width, height);
-        glutInitWindowPosition(10, 10);
-        glutCreateWindow("shot_window_test");
-        glutDisplayFunc([] { shown = true; });
-        while (!shown) glutMainLoopEvent();
-    }
+    static void SetUpTestSuite() { openViewerWindow(); }
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display; run under xvfb-run";
+        if (!viewerWindowOpen()) GTEST_SKIP() << "no X display; run under xvfb-run";
     }
-    static inline bool shown = false;
 };
 
 TEST_F(ShotWindow, PicturesAreTheWindowsByteForByte) {
@@ -90,7 +66,7 @@ TEST_F(ShotWindow, PicturesAreTheWindowsByteForByte) {
     ASSERT_FALSE(folder.path.empty());
     for (const char* example : {"vase.off", "knot.off"}) {
         const std::string mesh = std::string(EXAMPLES_DIR) + "/" + example;
-        loadThroughPrompt(mesh, folder);
+        loadThroughPrompt(mesh);
         reshape(width, height);
         for (const char* angle : {"10", "90", "250"}) {
             SCOPED_TRACE(std::string(example) + " at " + angle + " degrees");
