@@ -7,7 +7,6 @@
 // where it lands agrees with the hand-worked projection. The flat side of a
 // box shades as one grey, and a mesh that was inside out is lit.
 // Needs an X display (make test starts Xvfb).
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +20,6 @@
 #include "run_process.h"
 #include "screen_projection.h"
 #include "temp_file.h"
-#include "viewer/viewer.h"
 #include "window_fixture.h"
 
 namespace {
@@ -48,15 +46,8 @@ struct Frame {
 
 // The frame at `angle`, as RGB rows from the bottom up.
 std::vector<unsigned char> draw(double angle) {
-    reshape(width, height);
-    spinAngle = angle;
-    display();
-    glFinish();
-    std::vector<unsigned char> pixels(std::size_t{width} * height * 3);
-    glReadBuffer(GL_FRONT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
+    drawAt(angle, width, height);
+    return readWindow();
 }
 
 Frame drawAndRead(double angle) {
@@ -140,13 +131,7 @@ void report(const std::string& name, const Turn& t) {
         100.0 * t.leastLit / (width * height), 100.0 * t.mostLit / (width * height), t.closest);
 }
 
-class FitWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { openViewerWindow(); }
-    void SetUp() override {
-        if (!viewerWindowOpen()) GTEST_SKIP() << "no X display; run under xvfb-run";
-    }
-};
+using FitWindow = ViewerWindowTest;
 
 TEST_F(FitWindow, MeshesOfEverySizeAndPlaceStayFramedOverAWholeTurn) {
     // A flat triangle, a mesh far off the origin, polygons, a cone, a binary

@@ -13,7 +13,6 @@
 #include "picture_files.h"
 #include "run_process.h"
 #include "temp_file.h"
-#include "viewer/viewer.h"
 #include "window_fixture.h"
 
 // clang-format off
@@ -53,13 +52,7 @@ RgbPicture windowPicture() {
     return picture;
 }
 
-class ShotWindow : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { openViewerWindow(); }
-    void SetUp() override {
-        if (!viewerWindowOpen()) GTEST_SKIP() << "no X display; run under xvfb-run";
-    }
-};
+using ShotWindow = ViewerWindowTest;
 
 TEST_F(ShotWindow, PicturesAreTheWindowsByteForByte) {
     const TempFolder folder;
@@ -67,11 +60,9 @@ TEST_F(ShotWindow, PicturesAreTheWindowsByteForByte) {
     for (const char* example : {"vase.off", "knot.off"}) {
         const std::string mesh = std::string(EXAMPLES_DIR) + "/" + example;
         loadThroughPrompt(mesh);
-        reshape(width, height);
         for (const char* angle : {"10", "90", "250"}) {
             SCOPED_TRACE(std::string(example) + " at " + angle + " degrees");
-            spinAngle = std::atof(angle);
-            display();
+            drawAt(std::atof(angle), width, height);
             const RgbPicture window = windowPicture();
             ASSERT_EQ(window.width, width);
             const std::string png = folder.path + "shot.png";

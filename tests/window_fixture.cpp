@@ -1,12 +1,12 @@
 #include "window_fixture.h"
 
 #include <GL/freeglut.h>
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "mesh/view.h"
 #include "temp_file.h"
 #include "viewer/viewer.h"
 
@@ -52,4 +52,19 @@ void loadThroughPrompt(const std::string& path) {
     ASSERT_NE(std::freopen(answer.c_str(), "r", stdin), nullptr) << answer;
     initScene();
     std::fputs("\n", stdout);  // after the viewer's prompt
+}
+
+void drawAt(double angle, int width, int height) {
+    reshape(width, height);
+    spinAngle = angle;
+    display();
+    glFinish();
+}
+
+std::vector<unsigned char> readWindow() {
+    std::vector<unsigned char> pixels(std::size_t{viewWidth} * viewHeight * 3);
+    glReadBuffer(GL_FRONT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, viewWidth, viewHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
 }

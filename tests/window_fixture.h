@@ -5,7 +5,12 @@
 // tests that starts GLUT. Needs an X display (make test starts Xvfb).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <vector>
+
+#include "mesh/view.h"
 
 // glClearColor(0.1, ...) in an 8-bit channel (25.5): the grey of every pixel
 // the mesh does not cover.
@@ -26,7 +31,24 @@ bool openViewerWindow(void (*beforeEvents)() = nullptr, void (*firstFrame)() = n
 // skip the test when it has not.
 bool viewerWindowOpen();
 
+// The fixture of the tests that need no more than the window: opened once
+// for the test program, and every test skipped when there is no display.
+struct ViewerWindowTest : ::testing::Test {
+    static void SetUpTestSuite() { openViewerWindow(); }
+    void SetUp() override {
+        if (!viewerWindowOpen()) GTEST_SKIP() << "no X display; run under xvfb-run";
+    }
+};
+
 // Has the viewer load the mesh at `path` as it does at start-up: initScene
 // prompts on standard output and reads the name from standard input, here a
 // file of this test program's own.
 void loadThroughPrompt(const std::string& path);
+
+// One frame as the viewer draws it for a window of `width` x `height` with
+// the turntable at `angle` degrees, finished before it returns.
+void drawAt(double angle, int width = viewWidth, int height = viewHeight);
+
+// The whole window as OpenGL holds it: RGB, 3 bytes a pixel, the bottom row
+// first.
+std::vector<unsigned char> readWindow();
