@@ -46,6 +46,7 @@
 #include "geometry/triangulate.h"
 #include "geometry/up_axis.h"
 #include "mesh/model.h"
+#include "tests/polygon_shapes.h"
 
 namespace {
 
@@ -253,31 +254,13 @@ void benchMesh(const std::string& off, int runs, bool formats) {
         for (std::size_t i = 1; i < n; ++i) ::unlink(inputs[i].c_str());
 }
 
-// Single polygons, in the plane z = 0.
-
-std::vector<Vertex> spiralStrip(std::size_t corners) {
-    const double pi = 3.14159265358979323846;
-    const double turns = static_cast<double>(corners) / 1000;  // 500 corners a turn on each side
-    const std::size_t half = corners / 2;
-    std::vector<Vertex> polygon;
-    for (std::size_t i = 0; i < 2 * half; ++i) {
-        const std::size_t k = i < half ? i : 2 * half - 1 - i;
-        const double t = 2 * pi * turns * static_cast<double>(k) / static_cast<double>(half);
-        const double r = 1 + 2 * t + (i < half ? 1 : 0);
-        polygon.push_back({r * std::cos(t), r * std::sin(t), 0});
-    }
-    return polygon;
-}
-
-std::vector<Vertex> comb(std::size_t corners) {
-    const std::size_t teeth = corners / 4;
-    std::vector<Vertex> polygon{{0, 0, 0}, {2.0 * static_cast<double>(teeth) - 1, 0, 0}};
-    for (std::size_t k = teeth; k-- > 0;) {
-        const double right = 2.0 * static_cast<double>(k) + 1, left = 2.0 * static_cast<double>(k);
-        polygon.insert(polygon.end(), {{right, 10, 0}, {left, 10, 0}});
-        if (k > 0) polygon.insert(polygon.end(), {{left, 1, 0}, {left - 1, 1, 0}});
-    }
-    return polygon;
+// Single polygons, the tests' shapes (tests/polygon_shapes.h) in the plane
+// z = 0.
+std::vector<Vertex> flat(const std::vector<PlanePoint>& polygon) {
+    std::vector<Vertex> points;
+    points.reserve(polygon.size());
+    for (const PlanePoint& p : polygon) points.push_back({p.u, p.v, 0});
+    return points;
 }
 
 Sample cutHere(const std::vector<Vertex>& polygon) {
@@ -299,7 +282,9 @@ void benchPolygons(int runs) {
     std::printf("%-22s %10s %10s %10s %14s\n", "polygon", "corners", "triangles", "median", "per corner");
     for (const char* shape : {"wound strip", "comb"}) {
         for (const std::size_t corners : {10000, 100000, 1000000}) {
-            const std::vector<Vertex> polygon = shape[0] == 'w' ? spiralStrip(corners) : comb(corners);
+            // 500 corners a turn on each side of the strip; 4 corners a tooth.
+            const std::vector<Vertex> polygon =
+                flat(shape[0] == 'w' ? spiralStrip(corners, static_cast<double>(corners) / 1000) : comb(corners / 4));
             std::vector<double> seconds;
             Sample s;
             for (int round = 0; round < runs; ++round) {
