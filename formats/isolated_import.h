@@ -1,6 +1,7 @@
-// importWithAssimp (formats/assimp_import.h) in a child process of its own, so
-// that a crash, a hang or a runaway allocation inside the library ends the
-// child and becomes one line here, never the end of tarvexgl-fit.
+// importWithAssimp (formats/assimp_import.h) in a limited child process
+// (process/child_process.h), so that a crash, a hang or a runaway allocation
+// inside the library ends the child and becomes one line here, never the end
+// of the program that reads the file.
 //
 // The child may take `memoryBytes` of address space beyond what it starts
 // with, plus 16 bytes for every byte of any other file the library opens
@@ -13,16 +14,12 @@
 #include <string>
 
 #include "mesh/polygon_mesh.h"
-
-struct ImportLimits {
-    std::uint64_t memoryBytes;
-    int seconds;
-};
+#include "process/child_process.h"
 
 // The limits for an input of `fileBytes` bytes: 512 MiB of address space
 // plus 16 bytes for every byte of the file, and 10 s plus 1 s for every
 // 10 MB (10^7 bytes) of it.
-ImportLimits importLimits(std::uint64_t fileBytes);
+ChildLimits importLimits(std::uint64_t fileBytes);
 
 // Reads the file at `path` (a regular file of `fileBytes` bytes) into `mesh`
 // in a child process under importLimits(fileBytes). On failure returns false
