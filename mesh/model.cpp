@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "mesh/normals.h"
 #include "mesh/off_cursor.h"
 #include "mesh/off_reader.h"
+#include "mesh/polygon_mesh.h"
 #include "mesh/workers.h"
 
 std::optional<Model> theModel;
@@ -57,6 +59,29 @@ bool readNumbers(const char* path, OffNumbers& numbers, std::string& error, int 
     return false;
 }
 
+// Where every Model is finished, from a file's numbers as from triangles in
+// memory: the face table, filled with its normals, and the vertices taken
+// over. On failure `model` is empty and `error` says what memory was missing.
+bool fillModel(Model& model, Table<Vertex>&& vertices, std::int32_t vertexCount, const std::int32_t* corners,
+               std::int32_t faceCount, const char* path, std::string& error, int threads) {
+    model.faces = allocateTable<Face>(faceCount);  // first written by fillFaceTable
+    if (faceCount > 0 && !model.faces) {
+        vertices = nullptr;
+        setOutOfMemory(error, path, vertexCount, faceCount);
+        return false;
+    }
+    if (!fillFaceTable(model.faces.get(), faceCount, vertices.get(), corners, vertexCount, threads)) {
+        vertices = nullptr;
+        model = Model{};
+        setError(error, {path, ": not enough memory for the corner normals of ", std::to_string(faceCount), " faces"});
+        return false;
+    }
+    model.vertexCount = vertexCount;
+    model.faceCount = faceCount;
+    model.vertices = std::move(vertices);
+    return true;
+}
+
 }  // namespace
 
 bool loadModel(const char* path, Model& model, std::string& error) {
@@ -66,23 +91,25 @@ bool loadModel(const char* path, Model& model, std::string& error) {
     const int threads = availableThreads();
     OffNumbers numbers;
     if (!readNumbers(path, numbers, error, threads)) return false;
-    model.faces = allocateTable<Face>(numbers.faceCount);  // first written by fillFaceTable
-    if (numbers.faceCount > 0 && !model.faces) {
-        const std::int32_t vertexCount = numbers.vertexCount, faceCount = numbers.faceCount;
-        numbers = OffNumbers{};
-        setOutOfMemory(error, path, vertexCount, faceCount);
+    return fillModel(model, std::move(numbers.vertices), numbers.vertexCount, numbers.corners.get(), numbers.faceCount,
+                     path, error, threads);
+}
+
+bool modelFromTriangles(const TriangleMesh& mesh, const char* name, Model& model, std::string& error) {
+    model = Model{};
+    error.clear();
+    error.reserve(std::strlen(name) + 128);
+    const auto vertexCount = static_cast<std::int32_t>(mesh.vertices.size());
+    const auto faceCount = static_cast<std::int32_t>(mesh.triangles.size());
+    Table<Vertex> vertices = allocateTable<Vertex>(vertexCount);
+    if (vertexCount > 0 && !vertices) {
+        setOutOfMemory(error, name, vertexCount, faceCount);
         return false;
     }
-    if (!fillFaceTable(model.faces.get(), numbers.faceCount, numbers.vertices.get(), numbers.corners.get(),
-                       numbers.vertexCount, threads)) {
-        const std::int32_t faceCount = numbers.faceCount;
-        numbers = OffNumbers{};
-        model = Model{};
-        setError(error, {path, ": not enough memory for the corner normals of ", std::to_string(faceCount), " faces"});
-        return false;
-    }
-    model.vertexCount = numbers.vertexCount;
-    model.faceCount = numbers.faceCount;
-    model.vertices = std::move(numbers.vertices);
-    return true;
+    std::copy(mesh.vertices.begin(), mesh.vertices.end(), vertices.get());
+    // A triangle is its three corners and nothing else, so the triangles are
+    // the corner table the reader would have made of the file.
+    static_assert(sizeof(Triangle) == 3 * sizeof(std::int32_t));
+    const auto* corners = reinterpret_cast<const std::int32_t*>(mesh.triangles.data());
+    return fillModel(model, std::move(vertices), vertexCount, corners, faceCount, name, error, availableThreads());
 }

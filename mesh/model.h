@@ -1,5 +1,5 @@
-// The loaded mesh: a vertex table and a face table, built once from an OFF
-// file and only read afterwards.
+// The loaded mesh: a vertex table and a face table, built once (from an OFF
+// file, or from triangles a companion made) and only read afterwards.
 //
 // A Face carries its own copies of its corner positions and one shading
 // normal per corner, so drawing walks the face table alone and never goes
@@ -46,6 +46,17 @@ struct Model {
 //   <path>: not enough memory ...
 // Throws nothing: when threads cannot be started it goes on with fewer.
 bool loadModel(const char* path, Model& model, std::string& error);
+
+struct TriangleMesh;  // mesh/polygon_mesh.h
+
+// The Model that loadModel gives for the OFF file of `mesh` as
+// formats/off_writer.h writes it (its shortest round-trip numbers read back
+// as the very same doubles), built without the file: the same face table and
+// normals, bit for bit. Every corner must name one of the mesh's vertices,
+// and both counts fit 32 bits. When memory runs out returns false with
+// `model` empty and `error` set as loadModel sets it, `name` standing for
+// the path.
+bool modelFromTriangles(const TriangleMesh& mesh, const char* name, Model& model, std::string& error);
 
 // The process-wide mesh, created once by initScene (or by tarvexgl-shot)
 // and read by display.
