@@ -1,24 +1,18 @@
 // tarvexgl-fit: turns a mesh in any common format into an OFF file that the
-// tarvexgl viewer shows whole and large, or shows it straight away. fitMesh
-// is the whole pipeline, one step a line.
-#include <exception>
-#include <new>
+// tarvexgl viewer shows whole and large, or shows it straight away, or draws
+// it into a picture. The pipeline itself is fitting/fit_mesh.h.
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "fit/options.h"
-#include "fit/shot_picture.h"
 #include "fit/show_viewer.h"
-#include "formats/mesh_file.h"
+#include "fitting/fit_mesh.h"
 #include "formats/off_writer.h"
-#include "geometry/crease.h"
-#include "geometry/framing.h"
-#include "geometry/orient.h"
-#include "geometry/safe_range.h"
-#include "geometry/triangle_mesh.h"
-#include "geometry/up_axis.h"
+#include "mesh/model.h"
 #include "process/error_line.h"
+#include "process/find_program.h"
+#include "rendering/mesh_pictures.h"
 
 namespace {
 
@@ -27,57 +21,39 @@ int fail(const std::string& what) {
     return 1;
 }
 
-// One line when the faces were not as the file has them: the user may want
-// to mend the file itself.
-void tellWhatChanged(const std::string& path, const OrientationChanges& changes) {
-    const std::string changed = describeChanges(changes);
-    if (!changed.empty()) printErrorLine({path, ": ", changed});
+// The viewer's own Model of the fitted mesh, drawn into a picture.
+int drawFitted(TriangleMesh&& mesh, const Options& options) {
+    Model model;
+    std::string error;
+    const bool built = modelFromTriangles(mesh, options.input.c_str(), model, error);
+    mesh = TriangleMesh{};  // the Model holds all it needs: not both at the peak
+    if (!built) return fail(error);
+    const int status = drawPicture(std::move(model), *options.picture, error);
+    if (status != 0) printErrorLine({error});
+    return status;
 }
 
 // The fitted mesh where the options send it: the viewer, a picture, or a file.
-int deliver(const TriangleMesh& mesh, const Options& options, const std::string& viewer) {
+int deliver(TriangleMesh&& mesh, const Options& options, const std::string& viewer) {
     std::string error;
-    if (!options.show && options.picture.output.empty())
-        return writeOffFile(mesh, options.output, error) ? 0 : fail(options.output + ": " + error);
-    const int status = options.show ? showInViewer(mesh, viewer, error) : drawWithShot(mesh, options.picture, error);
+    if (options.picture) return drawFitted(std::move(mesh), options);
+    if (!options.show) return writeOffFile(mesh, options.output, error) ? 0 : fail(options.output + ": " + error);
+    const int status = showInViewer(mesh, viewer, error);
     return status >= 0 ? status : fail(error);
-}
-
-int fitMesh(const Options& options, const std::string& viewer) {
-    const std::string& path = options.input;
-    std::string error;
-    PolygonMesh polygons;
-    UpAxis formatUp{};
-    TriangleMesh mesh;
-    if (!readMeshFile(path, polygons, formatUp, error)) return fail(error);
-    scaleIntoSafeRange(polygons.vertices);
-    // On the polygons as listed: the two copies of a double-sided quad, cut
-    // into triangles, need not share a diagonal.
-    const OrientationChanges oriented = orientOutward(polygons);
-    if (!triangulateFaces(std::move(polygons), mesh, error)) return fail(path + ": " + error);
-    splitSharpEdges(mesh, options.creaseDegrees);
-    standUp(mesh.vertices, options.up.value_or(formatUp));
-    keepUsedVertices(mesh);
-    if (!frameForViewer(mesh.vertices, error)) return fail(path + ": " + error);
-    tellWhatChanged(path, oriented);
-    return deliver(mesh, options, viewer);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    setProgramName("tarvexgl-fit");
     Options options;
     if (const std::optional<int> status = readOptions(argc, argv, options)) return *status;
     // Looked for first, so that a missing viewer is said before the work.
-    const std::string viewer = options.show ? findViewer() : "";
+    const std::string viewer = options.show ? findProgram("tarvexgl") : "";
     if (options.show && viewer.empty()) return fail("--show: no tarvexgl beside this program or on PATH");
-    // Running out of memory anywhere in the pipeline is one line like any
-    // other refusal (the readers name the counts they could not hold).
-    try {
-        return fitMesh(options, viewer);
-    } catch (const std::bad_alloc&) {
-        return fail(options.input + ": not enough memory to fit this mesh (free some, or raise ulimit -v)");
-    } catch (const std::exception& e) {
-        return fail(options.input + ": cannot fit it: " + e.what());
-    }
+    FittedMesh fitted;
+    std::string error;
+    if (!fitMeshFile(options.input, options.fit, fitted, error)) return fail(error);
+    if (!fitted.told.empty()) printErrorLine({fitted.told});
+    return deliver(std::move(fitted.mesh), options, viewer);
 }

@@ -1,12 +1,10 @@
 #include "fit/options.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <string_view>
 #include <vector>
 
-#include "process/error_line.h"
+#include "geometry/up_axis.h"
+#include "process/options.h"
 
 namespace {
 
@@ -33,8 +31,7 @@ constexpr const char* usage =
     "  --turn OUT.gif\n"
     "                draw the viewer's first frame of the fitted mesh into\n"
     "                OUT.png, or its whole turn into OUT.gif, with no display,\n"
-    "                through tarvexgl-shot (found as tarvexgl is), whose exit\n"
-    "                status is returned. Take no OUTPUT.\n"
+    "                as tarvexgl-shot draws them. Take no OUTPUT.\n"
     "  --help        this text.\n"
     "  --version     the version.\n"
     "\n"
@@ -53,92 +50,50 @@ constexpr const char* usage =
     "\n"
     "When faces were turned or merged, one line on standard error says so. On\n"
     "input that cannot be read, or holds no face, one line on standard error and\n"
-    "exit status 1; OUTPUT is then left as it was. Usage errors: status 2.\n";
+    "exit status 1; OUTPUT is then left as it was. Usage errors: status 2. With\n"
+    "--shot or --turn, no OpenGL without a display: status 3.\n";
 
-int usageError(const std::string& what) {
-    printErrorLine({what, " (see tarvexgl-fit --help)"});
-    return 2;
-}
-
-// A decimal number from 0 to 180, the whole of `text`.
-std::optional<double> parseAngle(std::string_view text) {
-    double degrees = 0;
-    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), degrees);
-    if (problem != std::errc{} || end != text.data() + text.size() || !(degrees >= 0 && degrees <= 180))
-        return std::nullopt;
-    return degrees;
-}
-
-// The arguments one at a time, with the value of an option that takes one
-// given either as "--name VALUE" or as "--name=VALUE".
-struct ArgumentList {
-    int argc;
-    char** argv;
-    int next = 1;
-
-    bool atEnd() const { return next == argc; }
-    std::string_view take() { return argv[next++]; }
-
-    // Whether `arg` is the option `name`; its value (if any) in `value`.
-    bool isOptionWithValue(std::string_view arg, std::string_view name, std::optional<std::string_view>& value) {
-        if (arg == name) {
-            value = atEnd() ? std::nullopt : std::optional(take());
-            return true;
-        }
-        if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
-            value = arg.substr(name.size() + 1);
-            return true;
-        }
-        return false;
-    }
+constexpr OptionRule rules[] = {
+    {"--show", ""},
+    {"--shot", "an output file"},
+    {"--turn", "an output file"},
+    {"--up", "an axis: x, y, z, -x, -y or -z"},
+    {"--crease", "an angle in degrees, from 0 to 180"},
 };
+
+std::optional<int> takeOption(std::string_view name, std::string_view value, Options& options) {
+    if (name == "--show") {
+        options.show = true;
+    } else if (name == "--shot" || name == "--turn") {
+        if (value.empty()) return usageError({name, " needs an output file"});
+        if (options.picture) return usageError({"--shot and --turn do not go together"});
+        options.picture =
+            PictureRequest{name == "--turn" ? PictureKind::turn : PictureKind::frame, {}, 0, std::string(value)};
+    } else if (name == "--up") {
+        options.fit.up = parseUpAxis(value);
+        if (!options.fit.up) return usageError({"--up takes x, y, z, -x, -y or -z, not '", value, "'"});
+    } else if (name == "--crease") {
+        const std::optional<double> degrees = parseNumber(value);
+        if (!degrees || *degrees < 0 || *degrees > 180)
+            return usageError({"--crease takes degrees from 0 to 180, not '", value, "'"});
+        options.fit.creaseDegrees = *degrees;
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
 std::optional<int> readOptions(int argc, char** argv, Options& options) {
-    ArgumentList args{argc, argv};
     std::vector<std::string> files;
-    bool optionsEnded = false;
-    while (!args.atEnd()) {
-        const std::string_view arg = args.take();
-        std::optional<std::string_view> value;
-        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-            files.emplace_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        } else if (arg == "--version") {
-            std::puts("tarvexgl-fit " TARVEXGL_VERSION);
-            return 0;
-        } else if (arg == "--show") {
-            options.show = true;
-        } else if (args.isOptionWithValue(arg, "--shot", value) || args.isOptionWithValue(arg, "--turn", value)) {
-            const bool turn = arg.starts_with("--turn");
-            if (!value) return usageError(std::string(turn ? "--turn" : "--shot") + " needs an output file");
-            if (!options.picture.output.empty()) return usageError("--shot and --turn do not go together");
-            options.picture = {turn, std::string(*value)};
-        } else if (args.isOptionWithValue(arg, "--up", value)) {
-            if (!value) return usageError("--up needs an axis: x, y, z, -x, -y or -z");
-            options.up = parseUpAxis(*value);
-            if (!options.up) return usageError("--up takes x, y, z, -x, -y or -z, not '" + std::string(*value) + "'");
-        } else if (args.isOptionWithValue(arg, "--crease", value)) {
-            if (!value) return usageError("--crease needs an angle in degrees, from 0 to 180");
-            const std::optional<double> degrees = parseAngle(*value);
-            if (!degrees) return usageError("--crease takes degrees from 0 to 180, not '" + std::string(*value) + "'");
-            options.creaseDegrees = *degrees;
-        } else {
-            return usageError("unknown option '" + std::string(arg) + "'");
-        }
-    }
-    if (files.empty()) return usageError("no INPUT given");
-    const bool drawn = !options.picture.output.empty();
-    if (options.show && drawn) return usageError("--show, --shot and --turn do not go together");
-    if (files.size() > (options.show || drawn ? 1u : 2u))
-        return usageError(options.show ? "--show takes no OUTPUT"
-                          : drawn      ? "--shot and --turn take no OUTPUT"
-                                       : "more than INPUT and OUTPUT given");
+    const auto take = [&](std::string_view name, std::string_view value) { return takeOption(name, value, options); };
+    if (const std::optional<int> status = readArguments(argc, argv, usage, rules, take, files)) return status;
+    if (files.empty()) return usageError({"no INPUT given"});
+    const bool drawn = options.picture.has_value();
+    if (options.show && drawn) return usageError({"--show, --shot and --turn do not go together"});
+    if (files.size() > (options.show || drawn ? 1U : 2U))
+        return usageError({options.show ? "--show takes no OUTPUT"
+                           : drawn      ? "--shot and --turn take no OUTPUT"
+                                        : "more than INPUT and OUTPUT given"});
     options.input = files[0];
     if (files.size() == 2) options.output = files[1];
     return std::nullopt;

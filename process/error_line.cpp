@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr std::string_view prefix = "tarvexgl-fit: ";
+// Until main names the program: the family's name, so that a line printed
+// before then still says where it came from.
+const char* thisProgram = "tarvexgl";
 
 // The length of the well-formed UTF-8 character at the start of `s` (2 to
 // 4 bytes), or 0 when there is none, or when it is a C1 control.
@@ -54,11 +56,9 @@ void escape(std::string_view text, Put put) {
 
 }  // namespace
 
-std::string escapedLine(std::initializer_list<std::string_view> pieces) {
-    std::string line(prefix);
-    for (const std::string_view piece : pieces) escape(piece, [&](std::string_view s) { line += s; });
-    return line;
-}
+void setProgramName(const char* name) { thisProgram = name; }
+
+const char* programName() { return thisProgram; }
 
 void printErrorLine(std::initializer_list<std::string_view> pieces) {
     char buffer[4096];
@@ -76,7 +76,8 @@ void printErrorLine(std::initializer_list<std::string_view> pieces) {
         if (used + s.size() > sizeof buffer) flush();
         for (const char c : s) buffer[used++] = c;  // at most 4 bytes: always fits after a flush
     };
-    put(prefix);
+    escape(thisProgram, put);
+    put(": ");
     for (const std::string_view piece : pieces) escape(piece, put);
     put("\n");
     flush();

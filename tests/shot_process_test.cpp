@@ -100,17 +100,19 @@ TEST(Shot, BadInputGivesOneLineAndAStatusAndNoPicture) {
          {dir + "missing.off", dir + "out.png"},
          {},
          255,
-         "Model Constructor: Couldn't open " + dir + "missing.off"},
+         "tarvexgl-shot: Model Constructor: Couldn't open " + dir + "missing.off"},
         {"malformed mesh",
          {dir + "bad.off", dir + "out.png"},
          {},
          255,
-         "Model Constructor: " + dir + "bad.off:5: face 0 of 1: expected a vertex index in 0..2, found '7'"},
+         "tarvexgl-shot: Model Constructor: " + dir +
+             "bad.off:5: face 0 of 1: expected a vertex index in 0..2, found '7'"},
         {"malformed mesh, turn",
          {"--turn", dir + "bad.off", dir + "out.png"},
          {},
          255,
-         "Model Constructor: " + dir + "bad.off:5: face 0 of 1: expected a vertex index in 0..2, found '7'"},
+         "tarvexgl-shot: Model Constructor: " + dir +
+             "bad.off:5: face 0 of 1: expected a vertex index in 0..2, found '7'"},
         {"output in no folder",
          {vase, dir + "no/out.png"},
          {},
@@ -147,6 +149,16 @@ TEST(Shot, BadInputGivesOneLineAndAStatusAndNoPicture) {
          {},
          2,
          "tarvexgl-shot: --thumbnail takes a size from 1 to 4096 pixels, not '0' (see tarvexgl-shot --help)"},
+        {"thumbnail of a size with a point",
+         {"--thumbnail=25.6e1", vase, dir + "out.png"},
+         {},
+         2,
+         "tarvexgl-shot: --thumbnail takes a size from 1 to 4096 pixels, not '25.6e1' (see tarvexgl-shot --help)"},
+        {"thumbnail of a mesh that cannot be fitted",
+         {"--thumbnail", "64", dir + "bad.off", dir + "out.png"},
+         {},
+         255,
+         "tarvexgl-shot: " + dir + "bad.off:5: face 0 of 1: expected a vertex index in 0..2, found '7'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -160,6 +172,41 @@ TEST(Shot, BadInputGivesOneLineAndAStatusAndNoPicture) {
         }
         EXPECT_EQ(r.out, "");
         EXPECT_FALSE(exists(dir + "out.png"));
+    }
+}
+
+// Names are the user's, and may hold anything: every line stays one line,
+// its control characters shown as \xNN.
+TEST(Shot, ALineNamingAPathWithANewlineAndAnEscapeIsOneLine) {
+    const TempFolder folder;
+    const std::string odd = folder.path + "odd\nname\x1b[2J.off";
+    const std::string shown = folder.path + "odd\\x0aname\\x1b[2J.off";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string line;
+    } cases[] = {
+        {"mesh", {odd, folder.path + "out.png"}, 255, "tarvexgl-shot: Model Constructor: Couldn't open " + shown},
+        {"thumbnail",
+         {"--thumbnail", "64", odd, folder.path + "out.png"},
+         255,
+         "tarvexgl-shot: " + shown + ": cannot open: No such file or directory"},
+        {"output",
+         {examples + "/vase.off", odd + "/out.png"},
+         1,
+         "tarvexgl-shot: " + shown + "/out.png: cannot create a file beside it: No such file or directory"},
+        {"option",
+         {"--angle", "\x1b]0;title\x07", odd, folder.path + "out.png"},
+         2,
+         "tarvexgl-shot: --angle takes a number of degrees, not '\\x1b]0;title\\x07' (see tarvexgl-shot --help)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProcessResult r = runWithoutDisplay(shot, c.args);
+        EXPECT_EQ(r.exitStatus, c.status);
+        EXPECT_EQ(r.err, c.line + "\n");
+        EXPECT_FALSE(exists(folder.path + "out.png"));
     }
 }
 
@@ -279,8 +326,8 @@ TEST(Shot, ThumbnailerEntryGivesASquareWithTheFrameCentred) {
     EXPECT_EQ(difference.pixels, 0) << "by up to " << difference.largest;
 }
 
-// tarvexgl-fit --shot and --turn: the fitted mesh through tarvexgl-shot,
-// the very picture of the fitted file drawn by tarvexgl-shot itself.
+// tarvexgl-fit --shot and --turn: the fitted mesh drawn in tarvexgl-fit
+// itself, the very picture of the fitted file drawn by tarvexgl-shot.
 TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
     const TempFolder folder;
     const std::string fit = std::filesystem::path(shot).parent_path() / "tarvexgl-fit";
@@ -302,8 +349,8 @@ TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
     ASSERT_EQ(gif.frames.size(), 36u);
     EXPECT_EQ(compare(gif.frames[0].picture, expected).pixels, 0);
 
-    // Failures: tarvexgl-fit's line for input it cannot read, tarvexgl-shot's
-    // line and status for a picture it cannot write; no picture either way.
+    // Failures: a line for input it cannot read, for a picture it cannot
+    // write, for no OpenGL; no picture either way.
     folder.write("broken.stl", "solid broken\nfacet normal 0 0\n");
     const ProcessResult broken =
         runWithoutDisplay(fit, {"--shot", folder.path + "broken.png", folder.path + "broken.stl"});
@@ -312,9 +359,59 @@ TEST(Shot, FitShotAndTurnDrawTheFittedMesh) {
     EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 1) << broken.err;
     const ProcessResult unwritable = runWithoutDisplay(fit, {"--turn", folder.path + "no/turn.gif", stl});
     EXPECT_EQ(unwritable.exitStatus, 1);
-    EXPECT_EQ(unwritable.err, "tarvexgl-shot: " + folder.path +
+    EXPECT_EQ(unwritable.err, "tarvexgl-fit: " + folder.path +
                                   "no/turn.gif: cannot create a file beside it: No such file or directory\n");
+    const ProcessResult noOpenGl = runWithoutDisplay(fit, {"--shot", folder.path + "broken.png", stl},
+                                                     {"__EGL_VENDOR_LIBRARY_DIRS=" + folder.path + "none"});
+    EXPECT_EQ(noOpenGl.exitStatus, 3);
+    EXPECT_TRUE(noOpenGl.err.starts_with("tarvexgl-fit: cannot draw without a display: ")) << noOpenGl.err;
+    EXPECT_EQ(std::count(noOpenGl.err.begin(), noOpenGl.err.end(), '\n'), 1) << noOpenGl.err;
     EXPECT_FALSE(exists(folder.path + "broken.png"));
+}
+
+// A square pyramid again, as ASCII PLY: y up, as PLY files are.
+constexpr const char* pyramidPly = R"(ply
+format ascii 1.0
+element vertex 5
+property float x
+property float y
+property float z
+element face 5
+property list uchar int vertex_indices
+end_header
+-1 0 1
+1 0 1
+1 0 -1
+-1 0 -1
+0 1.5 0
+4 0 3 2 1
+3 0 1 4
+3 1 2 4
+3 2 3 4
+3 3 0 4
+)";
+
+// The thumbnail of a file of our own readers' is fitted in tarvexgl-shot
+// itself: alone in a folder, with nothing on PATH, it still makes one.
+TEST(Shot, AThumbnailOfAnStlOrAPlyStartsNoOtherProgram) {
+    const TempFolder folder;
+    std::filesystem::create_directory(folder / "alone");
+    std::filesystem::create_directory(folder / "empty");
+    const std::string alone = folder / "alone/tarvexgl-shot";
+    std::filesystem::copy_file(shot, alone);
+    for (const auto& [name, text] : {std::pair{"pyramid.stl", pyramidStl}, std::pair{"pyramid.ply", pyramidPly}}) {
+        SCOPED_TRACE(name);
+        const std::string png = folder / (std::string(name) + ".png");
+        const ProcessResult r = runWithoutDisplay(alone, {"--thumbnail", "64", folder.write(name, text), png},
+                                                  {"PATH=" + folder / "empty"});
+        EXPECT_EQ(r.exitStatus, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        const RgbPicture thumbnail = readPng(png);
+        ASSERT_EQ(thumbnail.width, 64);
+        EXPECT_TRUE(std::any_of(thumbnail.rgb.begin(), thumbnail.rgb.end(), [](unsigned char c) {
+            return c != background;
+        })) << "no mesh in the thumbnail";
+    }
 }
 
 TEST(Shot, ThumbnailerEntryOnABrokenFileGivesNoThumbnailAndFails) {
