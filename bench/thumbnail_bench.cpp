@@ -1,9 +1,9 @@
 // thumbnail_bench: how long a file manager waits for a thumbnail, that is
 // for `tarvexgl-shot --thumbnail 256 MESH OUT.png` as the thumbnailer entry
-// runs it (tarvexgl-fit's fitting in a child, EGL's start, the load, one
-// frame, the PNG), next to `tarvexgl-shot MESH OUT.png`, one 800 x 600 frame
-// of the mesh as it is (no fitting; OFF meshes only, the only ones the
-// viewer reads).
+// runs it (the read and the fitting, EGL's start, the viewer's Model of
+// the fitted mesh, one frame, the PNG), next to `tarvexgl-shot MESH
+// OUT.png`, one 800 x 600 frame of the mesh as it is (no fitting; OFF
+// meshes only, the only ones the viewer reads).
 //
 //   thumbnail_bench --shot PATH/tarvexgl-shot [--runs N] MESH...
 //
