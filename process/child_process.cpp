@@ -212,6 +212,7 @@ int runProgram(const ProgramRun& run, std::string& error) {
     std::vector<std::string> words = {run.program};
     words.insert(words.end(), run.arguments.begin(), run.arguments.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     const auto cannotStart = [&](int code) {

@@ -4,7 +4,7 @@
 
 std::string temporaryFolder() {
     const char* tmpdir = std::getenv("TMPDIR");
-    const std::string folder = tmpdir ? tmpdir : "";
+    std::string folder = tmpdir ? tmpdir : "";
     if (folder.starts_with('/') && folder.find_first_of(" \t\n\r\v\f") == std::string::npos) return folder;
     return "/tmp";
 }

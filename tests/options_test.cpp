@@ -28,6 +28,7 @@ Reading read(std::vector<std::string> words, const std::string& stopAt = "") {
     setProgramName("prog");
     words.insert(words.begin(), "prog");
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     Reading reading;
