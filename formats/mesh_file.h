@@ -1,5 +1,8 @@
-// The first step of tarvexgl-fit: the mesh file, whatever its format, read
-// into polygons.
+// formats: the bytes of a mesh file into polygons, and triangles back into
+// the viewer's OFF; every refusal one line that names the file.
+//
+// This file: the first step of fitting: the mesh file, whatever its format,
+// read into polygons.
 #pragma once
 
 #include <string>

@@ -1,5 +1,9 @@
-// Coordinates near the ends of a double's range, brought to the middle of it
-// by a power of two before anything is computed from them.
+// geometry: the pure steps between a file's polygons and the viewer's
+// triangles (safe range, orientation, triangulation, sharp edges, up,
+// framing). No input or output; the same bits every run.
+//
+// This file: coordinates near the ends of a double's range, brought to the
+// middle of it by a power of two before anything is computed from them.
 //
 // Products of coordinate differences (normals, turns, areas) overflow beyond
 // about 1e154 and lose their digits below about 1e-154, and the framing's

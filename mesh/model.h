@@ -1,5 +1,11 @@
-// The loaded mesh: a vertex table and a face table, built once (from an OFF
-// file, or from triangles a companion made) and only read afterwards.
+// mesh: the ground floor every program stands on: the records (the viewer's
+// Model, the companions' polygon and triangle meshes), the viewer's OFF
+// reader and the cursor every reader stands on, normals, whole-or-nothing
+// file output, and the viewer's camera and window (mesh/view.h). No OpenGL.
+//
+// This file: the loaded mesh: a vertex table and a face table, built once
+// (from an OFF file, or from triangles a companion made) and only read
+// afterwards.
 //
 // A Face carries its own copies of its corner positions and one shading
 // normal per corner, so drawing walks the face table alone and never goes
