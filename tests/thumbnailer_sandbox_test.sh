@@ -146,8 +146,10 @@ thumbnail() {
 
     status=0
     # The environment of a file manager in a desktop session: its display,
-    # runtime folder and home are all out of the sandbox's reach.
-    as_user env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/games HOME=/home/desktop-user LANG=C.UTF-8 \
+    # runtime folder and home are all out of the sandbox's reach. Its PATH
+    # leaves out /usr/local/bin, where a `make install` of this machine
+    # would stand in for the package's programs.
+    as_user env -i PATH=/usr/bin:/bin HOME=/home/desktop-user LANG=C.UTF-8 \
         DISPLAY=:0 WAYLAND_DISPLAY=wayland-0 XDG_RUNTIME_DIR=/run/user/1000 \
         bwrap --ro-bind /usr /usr --ro-bind "$tmp/package/usr/bin" /usr/bin \
         --ro-bind /etc/ld.so.cache /etc/ld.so.cache $merged \
