@@ -56,13 +56,13 @@ $(SAN_BUILD)/CMakeCache.txt:
 
 # ctest names a test that skipped itself but does not show its output: the
 # test's own "Skipped: ..." line, which says why, is picked from the log of
-# the run in $(1).
-show_skipped = grep -h '^Skipped: ' $(1)/Testing/Temporary/LastTest.log 2>/dev/null || true
+# the run in $(1), whether or not the run passed.
+show_skipped = status=$$?; grep -h '^Skipped: ' $(1)/Testing/Temporary/LastTest.log 2>/dev/null; exit $$status
 
 test: build $(SAN_BUILD)/CMakeCache.txt
 	@sed -n 's/^-- Skipped: /Skipped: /p' $(BUILD)/configure.log 2>/dev/null || true
-	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE valgrind
-	@$(call show_skipped,$(BUILD))
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE valgrind; \
+	  $(call show_skipped,$(BUILD))
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	UBSAN_OPTIONS=print_stacktrace=1 LIBGL_ALWAYS_SOFTWARE=1 \
 	  $(XVFB) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
@@ -75,8 +75,8 @@ test-clang: EXTRA_PACKAGES += clang-14
 test-clang: deps
 	cmake -S . -B $(CLANG_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 $(WERROR)
 	cmake --build $(CLANG_BUILD) -j $(JOBS)
-	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(CLANG_BUILD) --output-on-failure -j $(JOBS) -LE valgrind
-	@$(call show_skipped,$(CLANG_BUILD))
+	LIBGL_ALWAYS_SOFTWARE=1 $(XVFB) ctest --test-dir $(CLANG_BUILD) --output-on-failure -j $(JOBS) -LE valgrind; \
+	  $(call show_skipped,$(CLANG_BUILD))
 
 # The package's tests alone, on make's own build, the one make package
 # ships: its files, lintian's verdict, and its thumbnailer run in GNOME's
@@ -85,7 +85,8 @@ test-clang: deps
 # root skips that one; CI runs this outside, after make lint has built
 # $(BUILD).
 test-package: build
-	TARVEXGL_REQUIRE_SANDBOX=1 ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L package
+	TARVEXGL_REQUIRE_SANDBOX=1 ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L package; \
+	  $(call show_skipped,$(BUILD))
 
 # The mesh library and its unit tests cross-built for arm64 (GoogleTest
 # compiled from Debian's sources for the target) and run under qemu-user,

@@ -14,15 +14,16 @@ build_package() {
 }
 
 # as_user COMMAND...: COMMAND as this user, or, when this is root, as nobody
-# (65534, which every Debian system has), with no supplementary groups. A
-# desktop runs its thumbnailers as the user logged in, never as root, and
-# lintian asks not to unpack packages as root. What nobody must read has to
-# be readable by all.
+# (65534, which every Debian system has), with no supplementary groups; from
+# the folder /, since nobody may not enter the one the test runs in (a build
+# tree under /root). A desktop runs its thumbnailers as the user logged in,
+# never as root, and lintian asks not to unpack packages as root. What
+# nobody must read has to be readable by all.
 as_user() {
     if [ "$(id -u)" = 0 ]; then
-        setpriv --reuid=65534 --regid=65534 --clear-groups "$@"
+        (cd / && exec setpriv --reuid=65534 --regid=65534 --clear-groups "$@")
     else
-        "$@"
+        (cd / && exec "$@")
     fi
 }
 
