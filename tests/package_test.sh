@@ -1,13 +1,16 @@
 #!/bin/sh
 # Builds the Debian package from a finished build tree into a temporary
 # folder and checks what it would install: exactly the programs, their
-# manual pages and the desktop files (paths under usr/), the programs the
-# desktop files run, a dependency (worked out by dpkg-shlibdeps) on the
+# manual pages, the desktop files and the package's documents (paths under
+# usr/), the programs the desktop files run, a changelog whose top entry is
+# the package's version, a dependency (worked out by dpkg-shlibdeps) on the
 # package of every library a program links and, for a hardened build, the
-# hardening of every program in usr/bin. That the package installs and its
-# programs run with only what it declares is for make test-fresh, on a fresh
-# system.
-#   package_test.sh BUILD_DIR hardened|plain PROGRAM... [-- DESKTOP_FILE...]
+# hardening of every program in usr/bin. Then lintian, Debian's own check of
+# a package: any error or warning fails the test, and its notes (I:) are
+# shown. That the package installs and its programs run with only what it
+# declares is for make test-fresh, on a fresh system; its thumbnailer in the
+# desktop's sandbox is for thumbnailer_sandbox_test.sh.
+#   package_test.sh BUILD_DIR hardened|plain PROGRAM... [-- FILE...]
 set -eu
 build=$1
 hardening=$2
@@ -15,22 +18,17 @@ shift 2
 programs=""
 while [ $# -gt 0 ] && [ "$1" != -- ]; do programs="$programs $1"; shift; done
 [ $# -gt 0 ] && shift
-desktop_files="$*"
+data_files="$*"
 set -- $programs
+. "$(dirname "$0")/debian_package.sh"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-
-if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp" >"$tmp/cpack.log" 2>&1; then
-    cat "$tmp/cpack.log"
-    exit 1
-fi
-deb=$(echo "$tmp"/tarvexgl_*.deb)
-[ -f "$deb" ] || { echo "no tarvexgl_*.deb in the cpack output"; exit 1; }
+build_package "$build" "$tmp"
 
 # Files only: directories come and go with them.
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$( (for p in "$@"; do printf './usr/bin/%s\n./usr/share/man/man1/%s.1.gz\n' "$p" "$p"; done
-    for f in $desktop_files; do printf './usr/%s\n' "$f"; done) | sort)
+    for f in $data_files; do printf './usr/%s\n' "$f"; done) | sort)
 if [ "$files" != "$expected" ]; then
     printf 'package holds:\n%s\nexpected:\n%s\n' "$files" "$expected"
     exit 1
@@ -48,12 +46,20 @@ done
 
 # What the desktop runs (the Exec line's first word) is a program of the
 # package.
-for f in $desktop_files; do
+for f in $data_files; do
     case "$f" in *.desktop | *.thumbnailer) ;; *) continue ;; esac
     exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$tmp/root/usr/$f")
     [ -n "$exec_program" ] && [ -x "$tmp/root/usr/bin/$exec_program" ] ||
         { echo "usr/$f runs '$exec_program', which is not in usr/bin"; status=1; }
 done
+
+# The version a user sees in apt is the one the changelog's top entry
+# announces: a new version needs a new entry in packaging/changelog.
+version=$(dpkg-deb -f "$deb" Version)
+gzip -dc "$tmp/root/usr/share/doc/tarvexgl/changelog.gz" >"$tmp/changelog"
+top=$(dpkg-parsechangelog -l "$tmp/changelog" -S Version)
+[ "$top" = "$version" ] ||
+    { echo "the changelog's top entry is version $top, the package's $version: add an entry to packaging/changelog"; status=1; }
 
 raw=$(dpkg-deb -f "$deb" Depends)
 depends=", $raw,"
@@ -92,5 +98,19 @@ if [ "$hardening" = hardened ]; then
             echo "$name: PIE, BIND_NOW, GNU_RELRO, stack protector, fortified calls"
         fi
     done
+fi
+
+# lintian, not as root (see as_user), in a folder of this test's own;
+# --no-cfg keeps a developer's own lintian settings out.
+chmod 755 "$tmp"
+mkdir "$tmp/lintian"
+chown "$(user_owner)" "$tmp/lintian"
+if as_user env HOME=/nonexistent TMPDIR="$tmp/lintian" lintian --no-cfg --fail-on error,warning --display-info "$deb" \
+    >"$tmp/lintian.log" 2>&1; then
+    sed 's/^/lintian: /' "$tmp/lintian.log"
+else
+    echo "lintian finds errors or warnings (E: or W:) in the package:"
+    cat "$tmp/lintian.log"
+    status=1
 fi
 exit $status

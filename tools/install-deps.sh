@@ -9,10 +9,13 @@ set -e
 
 # zlib1g-dev: libassimp-dev's CMake files name zlib's development library,
 # but the package does not depend on it. file: CPack picks the binaries to
-# hand to dpkg-shlibdeps with it, and no package here brings it in.
+# hand to dpkg-shlibdeps with it, and no package here brings it in. lintian
+# and bubblewrap: the package tests check the package with lintian and run
+# its thumbnailer in the sandbox GNOME runs thumbnailers in.
 packages="${PACKAGES-g++ cmake make pkgconf dpkg-dev file freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   libx11-dev libassimp-dev zlib1g-dev xvfb xauth x11-utils libgtest-dev libbenchmark-dev valgrind
-  libegl-dev libegl1-mesa-dev libpng-dev libgif-dev shared-mime-info libglib2.0-bin desktop-file-utils} $EXTRA_PACKAGES"
+  libegl-dev libegl1-mesa-dev libpng-dev libgif-dev shared-mime-info libglib2.0-bin desktop-file-utils lintian
+  bubblewrap} $EXTRA_PACKAGES"
 
 missing=""
 for p in $packages; do

@@ -8,7 +8,10 @@
 #  2. a first root from it with only git and make installed, as the README's
 #     quick start begins, and this checkout's last commit cloned into it;
 #  3. there, as root, the README's test command, `make test`, which installs
-#     everything else it needs through tools/install-deps.sh;
+#     everything else it needs through tools/install-deps.sh (its test of
+#     the thumbnailer in GNOME's sandbox skips itself with a line saying so:
+#     the kernel gives no new user namespace to a process in a chroot; CI's
+#     make test-package runs it outside);
 #  4. there, `make package`;
 #  5. a second root from the bare one, and the package installed into it by
 #     `apt-get install ./tarvexgl_*.deb`, which brings in only what the
